@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The shared scan job of the command line.
+#include "ScanJob.h"
+
+#include "ScanDriver.h"
+#include "SignatureSelection.h"
+#include "SourceOpener.h"
+
+namespace restora::cli {
+
+ScanJobResult RunScanJob(EngineState& state, ArgScanner& scanner, const std::string& source, TerminalProgress& sink) {
+  ScanJobResult result;
+  const bool advanced = scanner.Flag("--advanced");
+  const bool asDisk = scanner.Flag("--disk") || advanced;
+  const bool lost = scanner.Flag("--lost");
+  if (lost && advanced) {
+    result.exitCode = Fail("--lost and --advanced exclude each other");
+    return result;
+  }
+  CleanUp(state);
+  state.progress = &sink;
+  std::string error;
+  if (!OpenSourcePath(state, source, asDisk, &error)) {
+    CleanUp(state);
+    result.exitCode = Fail(error);
+    return result;
+  }
+  const bool search = lost || asDisk;
+  if (search && !PrepareSignatureSearch(state, scanner, &error)) {
+    CleanUp(state);
+    result.exitCode = Fail(error);
+    return result;
+  }
+  if (!scanner.UnknownOption().empty()) {
+    CleanUp(state);
+    result.exitCode = Fail("unknown option " + scanner.UnknownOption());
+    return result;
+  }
+  state.keepRunning = 1;
+  StopOnInterrupt(state);
+  sink.SetLabel(search ? "searching" : "scanning");
+  result.completed = ScanSource(state, lost ? 1 : 0) == 1;
+  state.keepRunning = 0;
+  sink.Finish();
+  return result;
+}
+
+}  // namespace restora::cli

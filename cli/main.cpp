@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// restora-cli: the recovery engine for scripts and servers.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: restora-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "commands:\n"
+    "  info SOURCE [--disk] [--json]              describe a volume, image file or disk\n"
+    "  scan SOURCE [--json|--list] [--lost|--advanced --disk] [--types LIST|--all-types]\n"
+    "       [--max-size-kb N] [--save-scan FILE.qxs]\n"
+    "                                             list what was deleted\n"
+    "  recover SOURCE --to DIR [scan options] [--only GLOB ...]\n"
+    "  recover --scan FILE.qxs --source SOURCE --to DIR [--only GLOB ...]\n"
+    "                                             save found files below DIR/#\n"
+    "  show FILE.qxs [--json|--list]              print a saved scan\n"
+    "  image SOURCE OUT.qxi                       copy a volume into an image file\n"
+    "  signatures [--json]                        list the known file types\n"
+    "\n"
+    "Sources are opened read-only. Exit codes: 0 done, 1 failure, 2 some entries failed,\n"
+    "130 interrupted.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    std::fputs(kUsage, argc < 2 ? stderr : stdout);
+    return argc < 2 ? 1 : 0;
+  }
+  const std::string verb = argv[1];
+  restora::cli::Args args(argv + 2, argv + argc);
+  if (verb == "info") return restora::cli::RunInfo(args);
+  if (verb == "scan") return restora::cli::RunScan(args);
+  if (verb == "recover") return restora::cli::RunRecover(args);
+  if (verb == "show") return restora::cli::RunShow(args);
+  if (verb == "image") return restora::cli::RunImage(args);
+  if (verb == "signatures") return restora::cli::RunSignatures(args);
+  std::fprintf(stderr, "restora-cli: unknown command '%s'\n%s", verb.c_str(), kUsage);
+  return 1;
+}

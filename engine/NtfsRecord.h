@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// NTFS file records: the integrity check with its update-sequence repair, the attribute walk that
+// never leaves the record, the run-list decoder, and the set-up that finds the master file table.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "ByteReader.h"
+#include "EngineState.h"
+
+namespace restora {
+
+constexpr uint32_t kAttrStandardInformation = 0x10;
+constexpr uint32_t kAttrFileName = 0x30;
+constexpr uint32_t kAttrData = 0x80;
+constexpr uint32_t kAttrEnd = 0xFFFFFFFF;
+constexpr uint32_t kVerifyRefused = 0xFFFFFFFF;
+constexpr uint32_t kMaxFirstAttributeOffset = 60;  // callers accept a verified record only up to this
+constexpr uint32_t kRootFolderRecord = 5;
+constexpr const char* kIntegrityFailedLine = "ERROR,FileRecord's Integrity failed,VerifyRecord,";
+
+// Bytes in one file record, from volumeInfo.
+inline size_t RecordBytes(const VolumeInfo& info) { return size_t{info.sectorsPerRecord} * kSectorSize; }
+
+// Checks the record's magic, that it is a base record, and its update sequence; repairs the last
+// two bytes of each of its sectorsPerRecord sectors in place. A mismatch reports the integrity
+// line through the state's diagnostics. Returns the first-attribute offset, or kVerifyRefused
+// when the record is unusable (also when the buffer is smaller than sectorsPerRecord sectors).
+uint32_t VerifyRecord(EngineState& state, std::span<uint8_t> record);
+
+// One attribute header inside a record.
+struct AttributeView {
+  size_t offset = 0;    // from the record's start
+  uint32_t type = 0;
+  uint32_t length = 0;  // 0 for the end marker
+};
+
+// The attribute at offset, when its header lies inside the record: the end marker (type
+// 0xFFFFFFFF) needs its 4 type bytes, any other attribute its 8-byte header and a non-zero length
+// that stays inside the record. Nothing when the walk must end there.
+std::optional<AttributeView> AttributeAt(Bytes record, size_t offset);
+
+// Decodes the run list that starts at record[offset] into list (replacing what it held). Never
+// reads past the record: a header whose fields run past it, a length field over 8 bytes or an
+// offset field over 8 bytes ends the list there. Returns 1.
+int DecodeDataRuns(Bytes record, size_t offset, std::vector<NtfsRun>& list);
+
+// Reads the master file table's first record (or its mirror's) and loads the table's extents
+// into mftRuns. Returns 1 when mftRuns holds at least one extent, else 0.
+[[nodiscard]] int NtfsSetup(EngineState& state);
+
+}  // namespace restora
