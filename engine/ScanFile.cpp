@@ -6,4 +6,6 @@ namespace restora {
 
 int WriteScanInfo(EngineState&, const std::string&) { return 0; }
 
+int ReadScanInfo(EngineState&, const std::string&) { return 0; }
+
 }  // namespace restora
