@@ -55,6 +55,9 @@ int DecodeDataRuns(Bytes record, size_t offset, std::vector<NtfsRun>& list) {
     uint64_t length = 0;
     for (size_t i = 0; i < lengthBytes; ++i) length |= uint64_t{record[position + i]} << (8 * i);
     position += lengthBytes;
+    // An extent keeps its length in 32 bits; a longer one cannot be held and ends the list
+    // rather than be cut to a wrong length.
+    if (length > 0xFFFFFFFFu) break;
     NtfsRun run;
     run.length = static_cast<uint32_t>(length);
     if (offsetBytes != 0) {
@@ -84,9 +87,9 @@ int NtfsSetup(EngineState& state) {
     if (!CheckedMul(cluster, info.ntfsSectorsPerCluster, sector)) continue;
     if (!ReadSectors(state, sector, record)) continue;
     firstAttribute = VerifyRecord(state, record);
-    if (firstAttribute != kVerifyRefused) break;
+    if (firstAttribute <= kMaxFirstAttributeOffset) break;
   }
-  if (firstAttribute == kVerifyRefused) return 0;
+  if (firstAttribute > kMaxFirstAttributeOffset) return 0;
   state.mftRuns.clear();
   const Bytes r(record);
   size_t offset = firstAttribute;

@@ -44,12 +44,22 @@ struct AttributeView {
 std::optional<AttributeView> AttributeAt(Bytes record, size_t offset);
 
 // Decodes the run list that starts at record[offset] into list (replacing what it held). Never
-// reads past the record: a header whose fields run past it, a length field over 8 bytes or an
-// offset field over 8 bytes ends the list there. Returns 1.
+// reads past the record: a header whose fields run past it, a length field over 8 bytes, a
+// length that does not fit 32 bits or an offset field over 8 bytes ends the list there. Returns 1.
 int DecodeDataRuns(Bytes record, size_t offset, std::vector<NtfsRun>& list);
 
-// Reads the master file table's first record (or its mirror's) and loads the table's extents
-// into mftRuns. Returns 1 when mftRuns holds at least one extent, else 0.
+// Fills an NTFS-layout node from a verified record: status from the record flags, times and
+// attributes from the standard information, name and parent record from the first file-name
+// attribute (an 8.3 name gives way to a file-name attribute right after it), size from the last
+// data attribute (named streams count). Every read stays inside its attribute. A name is set only
+// from a file-name attribute; a node that has none keeps an empty name.
+// Returns 1 when the walk ended at the end marker, 0 when it stopped at a type out of range or at
+// an attribute that does not fit the record.
+int ParseAttributes(Bytes record, uint32_t firstAttributeOffset, ScanNode& node);
+
+// Reads the master file table's first record (or its mirror's, when the first cannot be read or
+// is refused; accepted means verified with the attributes starting by byte 60) and loads the
+// table's extents into mftRuns. Returns 1 when mftRuns holds at least one extent, else 0.
 [[nodiscard]] int NtfsSetup(EngineState& state);
 
 }  // namespace restora
