@@ -16,7 +16,9 @@ MftTable::MftTable(EngineState& state) : state_(state), recordBytes_(restora::Re
     Extent extent;
     extent.tableByte = tableBytes;
     extent.bytes = uint64_t{run.length} * clusterBytes;  // at most 2^32 × 2^14, no overflow
-    extent.placed = CheckedMul(run.lcn, clusterBytes, extent.volumeByte);
+    // Cluster 0 holds the boot sector, so an extent there is a sparse one: the table has no
+    // records in it, and reading the volume's start in their place would only echo other records.
+    extent.placed = run.lcn != 0 && CheckedMul(run.lcn, clusterBytes, extent.volumeByte);
     tableBytes += extent.bytes;
     if (extent.bytes != 0) extents_.push_back(extent);
   }

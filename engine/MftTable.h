@@ -30,7 +30,7 @@ class MftTable {
 
   // Reads count records from first into buffer (count × RecordBytes() bytes, which the caller
   // has zeroed). A record may span two extents. Returns 1 when every read succeeded, 0 when one
-  // failed or a record lies outside the table.
+  // failed or a record lies outside the table or in a sparse extent.
   [[nodiscard]] int ReadRecords(uint64_t first, uint64_t count, std::span<uint8_t> buffer) const;
 
  private:
@@ -38,7 +38,7 @@ class MftTable {
     uint64_t tableByte = 0;   // where the extent starts in the table
     uint64_t bytes = 0;       // its length
     uint64_t volumeByte = 0;  // where it starts on the volume
-    bool placed = false;      // false when its volume position does not fit 64 bits
+    bool placed = false;      // false for a sparse extent or one past 64-bit positions
   };
   // The extent that holds table byte position; extents_.size() when none does.
   size_t ExtentAt(uint64_t position) const;

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A byte-level builder of small NTFS volumes for tests: boot sector, a master file table with its
+// own run list (and mirror), file records with update sequences applied, and the attributes the
+// engine reads, including non-resident and compressed data with run lists. Records can be damaged
+// on purpose.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace restora::test {
+
+// One extent of a non-resident attribute: clusters at lcn, or a sparse (unallocated) extent.
+struct BuilderRun {
+  uint64_t clusters = 0;
+  uint64_t lcn = 0;
+  bool sparse = false;
+};
+
+// A run list as NTFS stores it: relative offsets in the fewest bytes, ended by a 0 byte.
+std::vector<uint8_t> EncodeRunList(const std::vector<BuilderRun>& runs);
+
+struct NtfsGeometry {
+  uint8_t sectorsPerCluster = 8;
+  int8_t clustersPerRecord = -10;  // boot-sector byte 0x40; negative: 2^-v bytes per record
+  uint64_t totalSectors = 8192;    // 4 MiB
+  uint64_t mftCluster = 16;
+  uint64_t mftMirrorCluster = 8;
+  uint64_t mftRecords = 64;        // the default table extent is sized for this many records
+
+  size_t RecordBytes() const;
+  uint64_t ClusterBytes() const { return uint64_t{sectorsPerCluster} * 512; }
+};
+
+// File-record flags (the low byte is what the scan reads).
+constexpr uint16_t kRecordInUse = 0x01;
+constexpr uint16_t kRecordFolder = 0x02;
+
+// Attribute flags of a non-resident attribute.
+constexpr uint16_t kAttributeCompressed = 0x0001;
+constexpr uint16_t kAttributeEncrypted = 0x4000;
+constexpr uint16_t kAttributeSparse = 0x8000;
+
+struct NonResidentAttribute {
+  uint32_t type = 0x80;
+  std::u16string name;                        // empty: the unnamed stream
+  std::vector<BuilderRun> runs;
+  uint64_t realSize = 0;
+  std::optional<uint64_t> allocatedSize;      // default 0 (the engine does not read it)
+  std::optional<uint64_t> initializedSize;    // default: realSize
+  uint16_t flags = 0;                         // kAttributeCompressed, kAttributeSparse, ...
+  uint8_t compressionUnit = 0;                // log2 of clusters per unit; 4 for compressed data
+};
+
+// One file record under construction. Attributes are laid out in the order they are added.
+class NtfsRecordSpec {
+ public:
+  NtfsRecordSpec& Flags(uint16_t flags);
+  NtfsRecordSpec& StandardInformation(uint64_t created, uint64_t modified, uint32_t fileAttributes);
+  // nameSpace: 0 POSIX, 1 Win32, 2 DOS (8.3), 3 Win32 and DOS.
+  NtfsRecordSpec& FileName(std::u16string_view name, uint64_t parentRecord, uint8_t nameSpace = 1);
+  NtfsRecordSpec& ResidentData(std::span<const uint8_t> bytes, std::u16string_view streamName = u"");
+  NtfsRecordSpec& NonResident(const NonResidentAttribute& attribute);
+  // Attribute bytes exactly as given (type, length and all), for damaged records.
+  NtfsRecordSpec& RawAttribute(std::vector<uint8_t> bytes);
+  NtfsRecordSpec& BaseRecord(uint64_t reference);
+  NtfsRecordSpec& FirstAttributeOffset(uint16_t offset);  // default: right after the update sequence
+  NtfsRecordSpec& OmitEndMarker();
+  // After the update sequence is applied, the tail of this sector no longer matches it.
+  NtfsRecordSpec& BreakUpdateSequence(unsigned sector);
+  // The whole record as given, with no update sequence applied.
+  NtfsRecordSpec& RawRecord(std::vector<uint8_t> bytes);
+
+  // The record's bytes, update sequence applied. Throws std::length_error when the attributes
+  // do not fit recordBytes.
+  std::vector<uint8_t> Encode(size_t recordBytes, uint32_t recordNumber) const;
+
+ private:
+  uint16_t flags_ = kRecordInUse;
+  uint64_t baseRecord_ = 0;
+  std::optional<uint16_t> firstAttributeOffset_;
+  bool endMarker_ = true;
+  std::vector<unsigned> brokenSectors_;
+  std::optional<std::vector<uint8_t>> raw_;
+  std::vector<std::vector<uint8_t>> attributes_;
+};
+
+class NtfsImageBuilder {
+ public:
+  explicit NtfsImageBuilder(NtfsGeometry geometry = {});
+
+  const NtfsGeometry& Geometry() const { return geometry_; }
+
+  // Where the table lies (record 0's run list); default one extent at mftCluster for mftRecords.
+  void SetMftExtents(std::vector<BuilderRun> extents);
+  const std::vector<BuilderRun>& MftExtents() const { return mftExtents_; }
+
+  // The spec of record n, created empty (flags: in use) on first use. Record 0 (the table) and
+  // record 5 (the root folder) are generated unless asked for here.
+  NtfsRecordSpec& Record(uint64_t number);
+
+  // Shorthands: a folder or a file with standard information and one Win32 name.
+  NtfsRecordSpec& AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
+  NtfsRecordSpec& AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
+
+  // Clusters from a simple allocator that starts after the table.
+  uint64_t AllocateClusters(uint64_t count);
+  // Bytes stored at a cluster (any length; the rest of the last cluster stays zero).
+  void WriteClusters(uint64_t lcn, std::span<const uint8_t> bytes);
+  // Allocates and writes bytes in `fragments` pieces with a gap of one cluster between them;
+  // returns the run list that describes them.
+  std::vector<BuilderRun> StoreData(std::span<const uint8_t> bytes, size_t fragments = 1);
+  // StoreData, described as a non-resident data attribute (sizes filled in) for NonResident().
+  NonResidentAttribute DataStream(std::span<const uint8_t> bytes, size_t fragments = 1,
+                                  std::u16string_view streamName = u"");
+
+  std::vector<uint8_t> BootSector() const;
+  // Byte position where record n starts in the image, through the table's extents.
+  std::optional<uint64_t> RecordOffset(uint64_t number) const;
+  // Where the bytes of record n lie: (image offset, length) per extent it touches; empty when it
+  // lies past the table or in a sparse extent.
+  std::vector<std::pair<uint64_t, size_t>> RecordPieces(uint64_t number) const;
+  // The table record (record 0) as generated from the extents.
+  NtfsRecordSpec TableRecord() const;
+
+  std::vector<uint8_t> Build() const;
+  // Writes the image as a sparse file: only the boot sector, records and stored clusters.
+  // Returns true on success.
+  bool WriteImageFile(const std::string& path) const;
+
+ private:
+  // Calls place(offset, bytes) for everything the image holds.
+  template <typename Place>
+  void Lay(Place place) const;
+
+  NtfsGeometry geometry_;
+  std::vector<BuilderRun> mftExtents_;
+  std::map<uint64_t, NtfsRecordSpec> records_;
+  std::map<uint64_t, std::vector<uint8_t>> clusters_;
+  uint64_t nextFreeCluster_ = 0;
+};
+
+}  // namespace restora::test
