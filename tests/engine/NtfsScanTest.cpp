@@ -3,6 +3,7 @@
 // folders and placeholders, in which order, and how damaged records and tables are survived.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -356,6 +357,38 @@ TEST(NtfsScan, DamagedTablesEndQuickly) {
     ASSERT_EQ(run.opened, 1);
     EXPECT_EQ(run.result, 1);
     EXPECT_EQ(run.Lines(), (std::vector<std::string>{"kept.txt 3 0"}));
+  }
+}
+
+TEST(NtfsScan, HostileRecordsAreSurvivedAndTheIndexStillAgrees) {
+  NtfsImageBuilder b;
+  for (uint64_t n = 24; n < 64; ++n) {
+    const uint64_t parent = n % 4 == 0 ? 5 : 24 + (n * 7) % 40;
+    if (n % 3 == 0) {
+      b.AddFolder(n, u"d" + Utf8ToUtf16(std::to_string(n)), parent, n % 2 ? kLiveFolder : kDeletedFolder);
+    } else {
+      b.AddFile(n, u"f" + Utf8ToUtf16(std::to_string(n)), parent, kDeletedFile).ResidentData(Bytes(n));
+    }
+  }
+  const std::vector<uint8_t> pristine = b.Build();
+  const uint64_t tableStart = *b.RecordOffset(0);
+  std::mt19937 random(99);
+  for (int round = 0; round < 60; ++round) {
+    std::vector<uint8_t> image = pristine;
+    // Damage inside records 6..63 only, so that the table itself still opens.
+    for (int i = 0; i < 200; ++i) {
+      const uint64_t at = tableStart + 6 * 1024 + random() % (58 * 1024);
+      image[at] = static_cast<uint8_t>(random());
+    }
+    ScanRun run(std::make_unique<MemorySourceReader>(std::move(image)), 1024 * (1 + random() % 8));
+    ASSERT_EQ(run.opened, 1);
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(run.stats.searchDisagreements, 0u);
+    EXPECT_EQ(run.state.pool.LiveCount(), 1 + CountNodes(run.state.scanRoot));
+    for (const std::string& line : run.Lines()) {
+      EXPECT_TRUE(line.front() != ' ' && line.find("/ ") == std::string::npos && line.find("//") == std::string::npos)
+          << "a node without a name: " << line;
+    }
   }
 }
 
