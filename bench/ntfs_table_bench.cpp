@@ -48,20 +48,20 @@ bool WriteTable(const test::NtfsImageBuilder& builder, const std::string& path, 
   std::vector<uint8_t> batch;
   uint64_t batchStart = 16;
   for (uint64_t n = 16; n < options.records; ++n) {
-    test::NtfsRecordSpec spec;
+    test::NtfsFileRecord file;
     const bool folder = (n - 16) % 200 == 0;
     const std::u16string name = Utf8ToUtf16((folder ? "folder " : "file ") + std::to_string(n));
     const uint64_t parent = folder ? ParentOfFolder(n) : FolderOf(n);
     if (folder) {
       // Every seventh folder is deleted, so some paths are rebuilt from deleted folder records.
-      spec.Flags(n % 7 == 0 ? test::kRecordFolder : test::kRecordFolder | test::kRecordInUse);
-      spec.StandardInformation(n, n, 0x10).FileName(name, parent);
+      file.Flags(n % 7 == 0 ? test::kRecordFolder : test::kRecordFolder | test::kRecordInUse);
+      file.StandardInformation(n, n, 0x10).FileName(name, parent);
     } else {
       const bool deleted = (n * 2654435761u) % 100 < options.deletedPercent;
-      spec.Flags(deleted ? 0 : test::kRecordInUse).StandardInformation(n, n, 0x20).FileName(name, parent);
-      spec.ResidentData(data);
+      file.Flags(deleted ? 0 : test::kRecordInUse).StandardInformation(n, n, 0x20).FileName(name, parent);
+      file.ResidentData(data);
     }
-    const std::vector<uint8_t> bytes = spec.Encode(recordBytes, static_cast<uint32_t>(n));
+    const std::vector<uint8_t> bytes = file.Encode(recordBytes, static_cast<uint32_t>(n));
     batch.insert(batch.end(), bytes.begin(), bytes.end());
     if (batch.size() >= (size_t{8} << 20) || n + 1 == options.records) {
       out.seekp(static_cast<std::streamoff>(*builder.RecordOffset(batchStart)));

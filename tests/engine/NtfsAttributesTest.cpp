@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// File-record pieces on literal and built bytes: the update-sequence check and repair, the
-// run-list decoder, the attribute walk that fills a node, and finding the table at set-up.
+// The attribute walk that fills a scan node, on built and hostile records; and the record pieces
+// the test volume builder must agree with (update sequence, run lists, the table record).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -15,7 +15,7 @@
 namespace restora {
 namespace {
 
-using test::NtfsRecordSpec;
+using test::NtfsFileRecord;
 
 constexpr size_t kRecord = 1024;
 
@@ -30,52 +30,27 @@ class LineSink : public ProgressSink {
   std::vector<std::string> lines;
 };
 
-TEST(NtfsRecord, UpdateSequenceIsCheckedAndRepairedSectorBySector) {
+TEST(NtfsAttributes, BuiltRecordsCarryAnUpdateSequenceThatVerifyRepairs) {
   EngineState state;
   UseTwoSectorRecords(state);
   LineSink sink;
   state.progress = &sink;
-  NtfsRecordSpec spec;
-  spec.ResidentData(std::vector<uint8_t>(900, 0x77));  // the data crosses the first sector's end
-  std::vector<uint8_t> record = spec.Encode(kRecord, 9);
+  NtfsFileRecord file;
+  file.ResidentData(std::vector<uint8_t>(900, 0x77));  // the data crosses the first sector's end
+  std::vector<uint8_t> record = file.Encode(kRecord, 9);
   EXPECT_EQ(record[510], 0x01);  // the sequence value stands in the sector's tail
   EXPECT_EQ(VerifyRecord(state, record), 0x38u);
   EXPECT_EQ(record[510], 0x77);  // and the saved bytes are back
   EXPECT_TRUE(sink.lines.empty());
 
-  std::vector<uint8_t> torn = NtfsRecordSpec(spec).BreakUpdateSequence(1).Encode(kRecord, 9);
+  std::vector<uint8_t> torn = NtfsFileRecord(file).BreakUpdateSequence(1).Encode(kRecord, 9);
   EXPECT_EQ(VerifyRecord(state, torn), kVerifyRefused);
   EXPECT_EQ(torn[510], 0x77);  // the sector checked before the mismatch stays repaired
   EXPECT_EQ(sink.lines, std::vector<std::string>{kIntegrityFailedLine});
-
-  // Refusals that are no integrity failure print nothing.
-  std::vector<uint8_t> wrongMagic = spec.Encode(kRecord, 9);
-  wrongMagic[0] = 'B';
-  EXPECT_EQ(VerifyRecord(state, wrongMagic), kVerifyRefused);
-  std::vector<uint8_t> extension = NtfsRecordSpec(spec).BaseRecord(3).Encode(kRecord, 9);
-  EXPECT_EQ(VerifyRecord(state, extension), kVerifyRefused);
-  std::vector<uint8_t> farSequence = spec.Encode(kRecord, 9);
-  farSequence[5] = 1;
-  EXPECT_EQ(VerifyRecord(state, farSequence), kVerifyRefused);
-  std::vector<uint8_t> shortBuffer = spec.Encode(kRecord, 9);
-  EXPECT_EQ(VerifyRecord(state, std::span<uint8_t>(shortBuffer).first(512)), kVerifyRefused);
-  EXPECT_EQ(sink.lines.size(), 1u);
 }
 
-TEST(NtfsRecord, RunListsDecodeRelativeSignedOffsetsAndSparseExtents) {
-  // 0x21: 1 length byte, 2 offset bytes; 0x11 with offset 0xF0 = -16; 0x01: sparse; 0x31 ...
-  const std::vector<uint8_t> bytes{0x21, 0x10, 0x00, 0x01, 0x11, 0x08, 0xF0, 0x01, 0x04,
-                                   0x31, 0x02, 0x00, 0x00, 0x01, 0x00, 0xEE};
+TEST(NtfsAttributes, BuiltRunListsDecodeToTheirExtents) {
   std::vector<NtfsRun> runs{{99, 99}};
-  EXPECT_EQ(DecodeDataRuns(bytes, 0, runs), 1);
-  ASSERT_EQ(runs.size(), 4u);
-  EXPECT_EQ(runs[0].length, 16u);
-  EXPECT_EQ(runs[0].lcn, 0x100u);
-  EXPECT_EQ(runs[1].lcn, 0xF0u);
-  EXPECT_EQ(runs[2].length, 4u);
-  EXPECT_EQ(runs[2].lcn, 0u);
-  EXPECT_EQ(runs[3].lcn, 0xF0u + 0x10000);
-
   // Builder and decoder agree, also on long offsets.
   const std::vector<test::BuilderRun> built{{3, 0x123456789A}, {5, 7}, {2, 0, true}, {70000, 0x80000000}};
   const std::vector<uint8_t> encoded = test::EncodeRunList(built);
@@ -87,29 +62,21 @@ TEST(NtfsRecord, RunListsDecodeRelativeSignedOffsetsAndSparseExtents) {
   }
 }
 
-TEST(NtfsRecord, DamagedRunListsEndWithoutReadingPastTheRecord) {
+TEST(NtfsAttributes, RunListsWithOverlongLengthsEnd) {
   std::vector<NtfsRun> runs;
-  // A header whose fields run past the end: the extent before it is kept.
-  EXPECT_EQ(DecodeDataRuns(std::vector<uint8_t>{0x11, 0x01, 0x05, 0x44, 0x01, 0x02}, 0, runs), 1);
-  EXPECT_EQ(runs.size(), 1u);
-  // Field widths over 8 bytes.
-  EXPECT_EQ(DecodeDataRuns(std::vector<uint8_t>(40, 0x19), 0, runs), 1);
-  EXPECT_TRUE(runs.empty());
   // A length that does not fit the extent's 32 bits.
   EXPECT_EQ(DecodeDataRuns(std::vector<uint8_t>{0x15, 0, 0, 0, 0, 1, 0x05, 0}, 0, runs), 1);
   EXPECT_TRUE(runs.empty());
-  // A list that starts past the end, and one that never ends: both stay inside the bytes.
-  EXPECT_EQ(DecodeDataRuns(std::vector<uint8_t>{0x11, 1, 1}, 3, runs), 1);
-  EXPECT_TRUE(runs.empty());
+  // A list without an end byte stays inside the bytes.
   EXPECT_EQ(DecodeDataRuns(std::vector<uint8_t>(64, 0x11), 0, runs), 1);
   EXPECT_EQ(runs.size(), 21u);
 }
 
-// A verified copy of the spec's record, ready for ParseAttributes.
-std::vector<uint8_t> Verified(const NtfsRecordSpec& spec) {
+// The built record, verified (so repaired) and ready for ParseAttributes.
+std::vector<uint8_t> Verified(const NtfsFileRecord& file) {
   EngineState state;
   UseTwoSectorRecords(state);
-  std::vector<uint8_t> record = spec.Encode(kRecord, 40);
+  std::vector<uint8_t> record = file.Encode(kRecord, 40);
   EXPECT_NE(VerifyRecord(state, record), kVerifyRefused);
   return record;
 }
@@ -121,10 +88,10 @@ std::vector<uint8_t> Attribute(uint32_t type, uint32_t length, size_t bytes) {
   return a;
 }
 
-TEST(NtfsRecord, AttributeWalkStopsAtTheEndMarkerOrAtWhatDoesNotFit) {
+TEST(NtfsAttributes, WalkStopsAtTheEndMarkerOrAtWhatDoesNotFit) {
   const std::vector<uint8_t> data(20, 1);
   ScanNode node;
-  EXPECT_EQ(ParseAttributes(Verified(NtfsRecordSpec().Flags(0).FileName(u"ok.txt", 5).ResidentData(data)), 0x38, node), 1);
+  EXPECT_EQ(ParseAttributes(Verified(NtfsFileRecord().Flags(0).FileName(u"ok.txt", 5).ResidentData(data)), 0x38, node), 1);
   EXPECT_EQ(node.name, u"ok.txt");
   EXPECT_EQ(node.size, 20u);
   EXPECT_EQ(node.status, 0);
@@ -134,14 +101,14 @@ TEST(NtfsRecord, AttributeWalkStopsAtTheEndMarkerOrAtWhatDoesNotFit) {
   for (const std::vector<uint8_t>& bad : {Attribute(0x50, 0, 16), Attribute(0x50, 4000, 16), Attribute(0, 16, 16),
                                           Attribute(0x101, 16, 16), Attribute(0x0F, 16, 16)}) {
     ScanNode n;
-    const auto record = Verified(NtfsRecordSpec().Flags(3).FileName(u"a", 5).RawAttribute(bad).ResidentData(data));
+    const auto record = Verified(NtfsFileRecord().Flags(3).FileName(u"a", 5).RawAttribute(bad).ResidentData(data));
     EXPECT_EQ(ParseAttributes(record, 0x38, n), 0);
     EXPECT_EQ(n.name, u"a");
     EXPECT_EQ(n.size, 0u);
     EXPECT_EQ(n.status, 3);
   }
   ScanNode far;
-  EXPECT_EQ(ParseAttributes(Verified(NtfsRecordSpec()), 5000, far), 0);
+  EXPECT_EQ(ParseAttributes(Verified(NtfsFileRecord()), 5000, far), 0);
   // An end marker in the last four bytes of the record still ends the walk properly.
   std::vector<uint8_t> tail(kRecord, 0);
   tail[kRecord - 4] = tail[kRecord - 3] = tail[kRecord - 2] = tail[kRecord - 1] = 0xFF;
@@ -149,11 +116,11 @@ TEST(NtfsRecord, AttributeWalkStopsAtTheEndMarkerOrAtWhatDoesNotFit) {
   EXPECT_EQ(ParseAttributes(tail, kRecord - 4, atEnd), 1);
 }
 
-TEST(NtfsRecord, FileNameReadsStayInsideTheirAttribute) {
+TEST(NtfsAttributes, FileNameReadsStayInsideTheirAttribute) {
   // A file-name attribute that claims 255 characters but holds only 3: the name is cut to them.
-  NtfsRecordSpec spec;
-  spec.Flags(0).FileName(u"abc", 77);
-  std::vector<uint8_t> record = Verified(spec);
+  NtfsFileRecord file;
+  file.Flags(0).FileName(u"abc", 77);
+  std::vector<uint8_t> record = Verified(file);
   const size_t attribute = 0x38;
   const size_t length = record[attribute + 4];
   record[attribute + 0x18 + 0x40] = 255;
@@ -166,12 +133,12 @@ TEST(NtfsRecord, FileNameReadsStayInsideTheirAttribute) {
 
   // An 8.3 name as the last attribute before damage is kept.
   ScanNode shortOnly;
-  const auto damaged = Verified(NtfsRecordSpec().FileName(u"SHORT~1", 5, 2).RawAttribute(Attribute(0x30, 0, 8)));
+  const auto damaged = Verified(NtfsFileRecord().FileName(u"SHORT~1", 5, 2).RawAttribute(Attribute(0x30, 0, 8)));
   EXPECT_EQ(ParseAttributes(damaged, 0x38, shortOnly), 0);
   EXPECT_EQ(shortOnly.name, u"SHORT~1");
 
   // A value offset past its attribute reads as zeros, not as the next attribute's bytes.
-  std::vector<uint8_t> info = Verified(NtfsRecordSpec().StandardInformation(5, 6, 0x20));
+  std::vector<uint8_t> info = Verified(NtfsFileRecord().StandardInformation(5, 6, 0x20));
   info[0x38 + 0x14] = 0xF0;
   ScanNode zeros;
   ParseAttributes(info, 0x38, zeros);
@@ -179,9 +146,9 @@ TEST(NtfsRecord, FileNameReadsStayInsideTheirAttribute) {
   EXPECT_EQ(zeros.attributes, 0);
 }
 
-TEST(NtfsRecord, RandomRecordsNeverLeadTheWalkOutOfTheRecord) {
+TEST(NtfsAttributes, RandomRecordsNeverLeadTheWalkOutOfTheRecord) {
   std::mt19937 random(20240607);
-  const std::vector<uint8_t> base = Verified(NtfsRecordSpec()
+  const std::vector<uint8_t> base = Verified(NtfsFileRecord()
                                                  .Flags(0)
                                                  .StandardInformation(1, 2, 3)
                                                  .FileName(u"SHORT~1", 5, 2)
@@ -203,7 +170,7 @@ TEST(NtfsRecord, RandomRecordsNeverLeadTheWalkOutOfTheRecord) {
   }
 }
 
-TEST(NtfsRecord, SetupFallsBackToTheMirrorAndRefusesLateAttributes) {
+TEST(NtfsAttributes, BuiltTableOpensFromTheMirrorAndLateAttributesAreRefused) {
   test::NtfsImageBuilder builder;
   builder.SetMftExtents({{16, 16, false}, {8, 200, false}});
   std::vector<uint8_t> image = builder.Build();

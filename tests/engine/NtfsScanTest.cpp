@@ -154,7 +154,7 @@ TEST(NtfsScan, DeletedFilesHangUnderTheirRebuiltFoldersNewestFirst) {
 
 TEST(NtfsScan, ShortNameGivesWayOnlyToALongNameRightAfterIt) {
   NtfsImageBuilder b;
-  auto file = [&b](uint64_t n) -> test::NtfsRecordSpec& {
+  auto file = [&b](uint64_t n) -> test::NtfsFileRecord& {
     return b.Record(n).Flags(kDeletedFile).StandardInformation(1, 2, 0x20);
   };
   file(40).FileName(u"LONGNA~1.TXT", 5, 2).FileName(u"long name.txt", 5, 1).ResidentData(Bytes(1));

@@ -87,12 +87,12 @@ size_t NtfsGeometry::RecordBytes() const {
   return size_t{1} << (-clustersPerRecord);
 }
 
-NtfsRecordSpec& NtfsRecordSpec::Flags(uint16_t flags) {
+NtfsFileRecord& NtfsFileRecord::Flags(uint16_t flags) {
   flags_ = flags;
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::StandardInformation(uint64_t created, uint64_t modified, uint32_t fileAttributes) {
+NtfsFileRecord& NtfsFileRecord::StandardInformation(uint64_t created, uint64_t modified, uint32_t fileAttributes) {
   std::vector<uint8_t> value(72, 0);
   Put(value, 0x00, created, 8);
   Put(value, 0x08, modified, 8);
@@ -103,7 +103,7 @@ NtfsRecordSpec& NtfsRecordSpec::StandardInformation(uint64_t created, uint64_t m
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::FileName(std::u16string_view name, uint64_t parentRecord, uint8_t nameSpace) {
+NtfsFileRecord& NtfsFileRecord::FileName(std::u16string_view name, uint64_t parentRecord, uint8_t nameSpace) {
   std::vector<uint8_t> value(0x42 + 2 * name.size(), 0);
   Put(value, 0x00, parentRecord | (uint64_t{1} << 48), 8);  // parent sequence number 1
   Put(value, 0x40, name.size(), 1);
@@ -113,12 +113,12 @@ NtfsRecordSpec& NtfsRecordSpec::FileName(std::u16string_view name, uint64_t pare
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::ResidentData(std::span<const uint8_t> bytes, std::u16string_view streamName) {
+NtfsFileRecord& NtfsFileRecord::ResidentData(std::span<const uint8_t> bytes, std::u16string_view streamName) {
   attributes_.push_back(Resident(0x80, streamName, bytes, false));
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::NonResident(const NonResidentAttribute& attribute) {
+NtfsFileRecord& NtfsFileRecord::NonResident(const NonResidentAttribute& attribute) {
   const bool compressed = (attribute.flags & kAttributeCompressed) != 0;
   const size_t nameOffset = compressed ? 0x48 : 0x40;
   const std::vector<uint8_t> runs = EncodeRunList(attribute.runs);
@@ -146,37 +146,37 @@ NtfsRecordSpec& NtfsRecordSpec::NonResident(const NonResidentAttribute& attribut
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::RawAttribute(std::vector<uint8_t> bytes) {
+NtfsFileRecord& NtfsFileRecord::RawAttribute(std::vector<uint8_t> bytes) {
   attributes_.push_back(std::move(bytes));
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::BaseRecord(uint64_t reference) {
+NtfsFileRecord& NtfsFileRecord::BaseRecord(uint64_t reference) {
   baseRecord_ = reference;
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::FirstAttributeOffset(uint16_t offset) {
+NtfsFileRecord& NtfsFileRecord::FirstAttributeOffset(uint16_t offset) {
   firstAttributeOffset_ = offset;
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::OmitEndMarker() {
+NtfsFileRecord& NtfsFileRecord::OmitEndMarker() {
   endMarker_ = false;
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::BreakUpdateSequence(unsigned sector) {
+NtfsFileRecord& NtfsFileRecord::BreakUpdateSequence(unsigned sector) {
   brokenSectors_.push_back(sector);
   return *this;
 }
 
-NtfsRecordSpec& NtfsRecordSpec::RawRecord(std::vector<uint8_t> bytes) {
+NtfsFileRecord& NtfsFileRecord::RawRecord(std::vector<uint8_t> bytes) {
   raw_ = std::move(bytes);
   return *this;
 }
 
-std::vector<uint8_t> NtfsRecordSpec::Encode(size_t recordBytes, uint32_t recordNumber) const {
+std::vector<uint8_t> NtfsFileRecord::Encode(size_t recordBytes, uint32_t recordNumber) const {
   std::vector<uint8_t> r(recordBytes, 0);
   if (raw_) {
     std::copy_n(raw_->begin(), std::min(raw_->size(), recordBytes), r.begin());
@@ -240,17 +240,17 @@ void NtfsImageBuilder::SetMftExtents(std::vector<BuilderRun> extents) {
   }
 }
 
-NtfsRecordSpec& NtfsImageBuilder::Record(uint64_t number) { return records_[number]; }
+NtfsFileRecord& NtfsImageBuilder::Record(uint64_t number) { return records_[number]; }
 
-NtfsRecordSpec& NtfsImageBuilder::AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags) {
-  NtfsRecordSpec& spec = records_[number] = NtfsRecordSpec{};
-  return spec.Flags(flags).StandardInformation(0x01D0000000000000 + number, 0x01D0000000001000 + number, 0x10)
+NtfsFileRecord& NtfsImageBuilder::AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags) {
+  NtfsFileRecord& file = records_[number] = NtfsFileRecord{};
+  return file.Flags(flags).StandardInformation(0x01D0000000000000 + number, 0x01D0000000001000 + number, 0x10)
       .FileName(name, parent);
 }
 
-NtfsRecordSpec& NtfsImageBuilder::AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags) {
-  NtfsRecordSpec& spec = records_[number] = NtfsRecordSpec{};
-  return spec.Flags(flags).StandardInformation(0x01D0000000000000 + number, 0x01D0000000001000 + number, 0x20)
+NtfsFileRecord& NtfsImageBuilder::AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags) {
+  NtfsFileRecord& file = records_[number] = NtfsFileRecord{};
+  return file.Flags(flags).StandardInformation(0x01D0000000000000 + number, 0x01D0000000001000 + number, 0x20)
       .FileName(name, parent);
 }
 
@@ -346,17 +346,17 @@ std::optional<uint64_t> NtfsImageBuilder::RecordOffset(uint64_t number) const {
   return pieces.front().first;
 }
 
-NtfsRecordSpec NtfsImageBuilder::TableRecord() const {
+NtfsFileRecord NtfsImageBuilder::TableRecord() const {
   uint64_t clusters = 0;
   for (const BuilderRun& run : mftExtents_) clusters += run.clusters;
   NonResidentAttribute data;
   data.runs = mftExtents_;
   data.realSize = clusters * geometry_.ClusterBytes();
   data.allocatedSize = data.realSize;
-  NtfsRecordSpec spec;
-  spec.Flags(kRecordInUse).StandardInformation(0x01D0000000000000, 0x01D0000000000000, 0x06).FileName(u"$MFT", 5, 3)
+  NtfsFileRecord file;
+  file.Flags(kRecordInUse).StandardInformation(0x01D0000000000000, 0x01D0000000000000, 0x06).FileName(u"$MFT", 5, 3)
       .NonResident(data);
-  return spec;
+  return file;
 }
 
 template <typename Place>
@@ -364,16 +364,16 @@ void NtfsImageBuilder::Lay(Place place) const {
   const size_t recordBytes = geometry_.RecordBytes();
   place(0, BootSector());
   for (const auto& [lcn, bytes] : clusters_) place(lcn * geometry_.ClusterBytes(), bytes);
-  std::map<uint64_t, NtfsRecordSpec> records = records_;
+  std::map<uint64_t, NtfsFileRecord> records = records_;
   if (!records.count(0)) records[0] = TableRecord();
   if (!records.count(5)) {
     records[5].Flags(kRecordInUse | kRecordFolder).StandardInformation(0x01D0000000000000, 0x01D0000000000000, 0x16)
         .FileName(u".", 5, 3);
   }
-  for (const auto& [number, spec] : records) {
+  for (const auto& [number, file] : records) {
     const auto pieces = RecordPieces(number);
     if (pieces.empty()) throw std::out_of_range("record lies outside the table's extents");
-    const std::vector<uint8_t> bytes = spec.Encode(recordBytes, static_cast<uint32_t>(number));
+    const std::vector<uint8_t> bytes = file.Encode(recordBytes, static_cast<uint32_t>(number));
     size_t done = 0;
     for (const auto& [offset, length] : pieces) {
       place(offset, std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(done),

@@ -59,23 +59,23 @@ struct NonResidentAttribute {
 };
 
 // One file record under construction. Attributes are laid out in the order they are added.
-class NtfsRecordSpec {
+class NtfsFileRecord {
  public:
-  NtfsRecordSpec& Flags(uint16_t flags);
-  NtfsRecordSpec& StandardInformation(uint64_t created, uint64_t modified, uint32_t fileAttributes);
+  NtfsFileRecord& Flags(uint16_t flags);
+  NtfsFileRecord& StandardInformation(uint64_t created, uint64_t modified, uint32_t fileAttributes);
   // nameSpace: 0 POSIX, 1 Win32, 2 DOS (8.3), 3 Win32 and DOS.
-  NtfsRecordSpec& FileName(std::u16string_view name, uint64_t parentRecord, uint8_t nameSpace = 1);
-  NtfsRecordSpec& ResidentData(std::span<const uint8_t> bytes, std::u16string_view streamName = u"");
-  NtfsRecordSpec& NonResident(const NonResidentAttribute& attribute);
+  NtfsFileRecord& FileName(std::u16string_view name, uint64_t parentRecord, uint8_t nameSpace = 1);
+  NtfsFileRecord& ResidentData(std::span<const uint8_t> bytes, std::u16string_view streamName = u"");
+  NtfsFileRecord& NonResident(const NonResidentAttribute& attribute);
   // Attribute bytes exactly as given (type, length and all), for damaged records.
-  NtfsRecordSpec& RawAttribute(std::vector<uint8_t> bytes);
-  NtfsRecordSpec& BaseRecord(uint64_t reference);
-  NtfsRecordSpec& FirstAttributeOffset(uint16_t offset);  // default: right after the update sequence
-  NtfsRecordSpec& OmitEndMarker();
+  NtfsFileRecord& RawAttribute(std::vector<uint8_t> bytes);
+  NtfsFileRecord& BaseRecord(uint64_t reference);
+  NtfsFileRecord& FirstAttributeOffset(uint16_t offset);  // default: right after the update sequence
+  NtfsFileRecord& OmitEndMarker();
   // After the update sequence is applied, the tail of this sector no longer matches it.
-  NtfsRecordSpec& BreakUpdateSequence(unsigned sector);
+  NtfsFileRecord& BreakUpdateSequence(unsigned sector);
   // The whole record as given, with no update sequence applied.
-  NtfsRecordSpec& RawRecord(std::vector<uint8_t> bytes);
+  NtfsFileRecord& RawRecord(std::vector<uint8_t> bytes);
 
   // The record's bytes, update sequence applied. Throws std::length_error when the attributes
   // do not fit recordBytes.
@@ -101,13 +101,13 @@ class NtfsImageBuilder {
   void SetMftExtents(std::vector<BuilderRun> extents);
   const std::vector<BuilderRun>& MftExtents() const { return mftExtents_; }
 
-  // The spec of record n, created empty (flags: in use) on first use. Record 0 (the table) and
+  // Record n under construction, created empty (flags: in use) on first use. Record 0 (the table) and
   // record 5 (the root folder) are generated unless asked for here.
-  NtfsRecordSpec& Record(uint64_t number);
+  NtfsFileRecord& Record(uint64_t number);
 
   // Shorthands: a folder or a file with standard information and one Win32 name.
-  NtfsRecordSpec& AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
-  NtfsRecordSpec& AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
+  NtfsFileRecord& AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
+  NtfsFileRecord& AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
 
   // Clusters from a simple allocator that starts after the table.
   uint64_t AllocateClusters(uint64_t count);
@@ -127,7 +127,7 @@ class NtfsImageBuilder {
   // lies past the table or in a sparse extent.
   std::vector<std::pair<uint64_t, size_t>> RecordPieces(uint64_t number) const;
   // The table record (record 0) as generated from the extents.
-  NtfsRecordSpec TableRecord() const;
+  NtfsFileRecord TableRecord() const;
 
   std::vector<uint8_t> Build() const;
   // Writes the image as a sparse file: only the boot sector, records and stored clusters.
@@ -141,7 +141,7 @@ class NtfsImageBuilder {
 
   NtfsGeometry geometry_;
   std::vector<BuilderRun> mftExtents_;
-  std::map<uint64_t, NtfsRecordSpec> records_;
+  std::map<uint64_t, NtfsFileRecord> records_;
   std::map<uint64_t, std::vector<uint8_t>> clusters_;
   uint64_t nextFreeCluster_ = 0;
 };
