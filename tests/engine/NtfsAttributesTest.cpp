@@ -148,13 +148,17 @@ TEST(NtfsAttributes, FileNameReadsStayInsideTheirAttribute) {
 
 TEST(NtfsAttributes, RandomRecordsNeverLeadTheWalkOutOfTheRecord) {
   std::mt19937 random(20240607);
+  test::NonResidentAttribute stream;
+  stream.name = u"s";
+  stream.runs = {{4, 100}};
+  stream.realSize = 16000;
   const std::vector<uint8_t> base = Verified(NtfsFileRecord()
                                                  .Flags(0)
                                                  .StandardInformation(1, 2, 3)
                                                  .FileName(u"SHORT~1", 5, 2)
                                                  .FileName(u"long name", 5, 1)
                                                  .ResidentData(std::vector<uint8_t>(100, 9))
-                                                 .NonResident({0x80, u"s", {{4, 100}}, 16000}));
+                                                 .NonResident(stream));
   for (int round = 0; round < 3000; ++round) {
     std::vector<uint8_t> record = base;
     const int flips = 1 + static_cast<int>(random() % 12);
