@@ -4,6 +4,7 @@
 #include "NtfsScan.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "NtfsRecord.h"
@@ -183,8 +184,14 @@ void MftScanner::DropChain(ScanNode* top) {
 int ScanMft(EngineState& state) { return ScanMft(state, NtfsScanTuning{}); }
 
 int ScanMft(EngineState& state, const NtfsScanTuning& tuning) {
-  MftScanner scanner(state, tuning);
-  return scanner.Run();
+  try {
+    MftScanner scanner(state, tuning);
+    return scanner.Run();
+  } catch (const std::bad_alloc&) {
+    // The tree keeps what was attached; the job ends as if stopped.
+    state.ReportDiagnostic("NTFS scan: out of memory");
+    return 0;
+  }
 }
 
 }  // namespace restora

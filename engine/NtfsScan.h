@@ -35,7 +35,8 @@ struct NtfsScanTuning {
 // their folders, rebuilt from the table up to the root folder (record 5), with placeholder
 // folders "#<record>" under the root where a parent cannot be read as a folder. Reports one
 // progress step per record (records done, records per cluster × the table's clusters).
-// Returns 1 when it ran to the end, 0 when keepRunning stopped it (or there is no root).
+// Returns 1 when it ran to the end, 0 when keepRunning stopped it (or there is no root, or memory
+// ran out; the tree then keeps what was attached).
 int ScanMft(EngineState& state);
 int ScanMft(EngineState& state, const NtfsScanTuning& tuning);
 
