@@ -1,9 +1,112 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Placeholder until the signature search lands.
+// The main loop of the signature search: large reads, examined in 63-sector blocks.
 #include "SignatureSearch.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "CompoundDocument.h"
+#include "FoundFile.h"
+#include "SignatureMatcher.h"
+#include "VolumeAccess.h"
 
 namespace restora {
 
-int SearchSignatures(EngineState&) { return 1; }
+namespace {
+
+constexpr size_t kBlockBytes = kSearchBlockSectors * kSectorSize;
+
+// The last sector (exclusive) the search examines: totalSectors, cut at the end of what the
+// source holds when it can tell its size, so a boot sector that claims far more sectors than
+// the source has does not keep the search reading nothing for hours.
+uint64_t SearchEnd(const EngineState& state) {
+  uint64_t end = state.volumeInfo.totalSectors;
+  if (state.deviceHandle) {
+    const uint64_t bytes = state.deviceHandle->SizeBytes();
+    if (bytes > 0) end = std::min(end, bytes / kSectorSize + (bytes % kSectorSize != 0 ? 1 : 0));
+  }
+  // Sectors whose byte offset does not fit 64 bits cannot be read.
+  return std::min(end, ~uint64_t{0} / kSectorSize);
+}
+
+// Fills buffer with blockCount blocks from firstSector on. One large read serves when it
+// delivers everything; otherwise the blocks are read again one by one into cleared space, so
+// a failing or short read loses exactly the blocks it would lose read block by block.
+void ReadBlocks(EngineState& state, uint64_t firstSector, size_t blockCount, std::vector<uint8_t>& buffer) {
+  const size_t length = blockCount * kBlockBytes;
+  std::fill_n(buffer.begin(), length, uint8_t{0});
+  if (!state.deviceHandle) return;
+  size_t delivered = 0;
+  const std::span<uint8_t> whole(buffer.data(), length);
+  if (state.deviceHandle->ReadAt(firstSector * kSectorSize, whole, &delivered) == 1 && delivered == length) return;
+  for (size_t block = 0; block < blockCount; ++block) {
+    const std::span<uint8_t> part(buffer.data() + block * kBlockBytes, kBlockBytes);
+    std::fill(part.begin(), part.end(), uint8_t{0});
+    (void)ReadSectors(state, firstSector + block * kSearchBlockSectors, part);
+  }
+}
+
+int Search(EngineState& state) {
+  ScanNode* rawData = CreateRawDataFolder(state);
+  if (rawData == nullptr) return 0;
+  const uint64_t totalSectors = state.volumeInfo.totalSectors;
+  if (totalSectors == 0) return 1;
+
+  const std::vector<SignatureRecord>& list = state.signatureList;
+  const SignatureMatcher matcher(list);
+  for (const uint32_t index : matcher.Unusable()) {
+    state.ReportDiagnostic("file type \"" + std::string(list[index].TypeNameText()) +
+                           "\" skipped: its signature is empty or reaches past the sector");
+  }
+  std::vector<bool> compoundHit(list.size());
+  for (size_t i = 0; i < list.size(); ++i) compoundHit[i] = IsCompoundDocumentHit(list[i]);
+
+  const uint64_t end = SearchEnd(state);
+  std::vector<uint8_t> buffer(kSearchBlocksPerRead * kBlockBytes);
+  std::vector<uint32_t> hits;
+  if (state.deviceHandle) state.deviceHandle->AdviseSequential();
+
+  for (uint64_t readStart = 0; readStart < end; readStart += kSearchBlocksPerRead * kSearchBlockSectors) {
+    const uint64_t blocksLeft = (end - readStart + kSearchBlockSectors - 1) / kSearchBlockSectors;
+    const auto blockCount = static_cast<size_t>(std::min(blocksLeft, kSearchBlocksPerRead));
+    ReadBlocks(state, readStart, blockCount, buffer);
+    for (size_t block = 0; block < blockCount; ++block) {
+      const uint64_t blockStart = readStart + block * kSearchBlockSectors;
+      if (!state.KeepRunning()) return 0;
+      state.ReportProgress(blockStart, totalSectors);
+      const uint64_t sectorsHere = std::min(kSearchBlockSectors, end - blockStart);
+      for (uint64_t i = 0; i < sectorsHere; ++i) {
+        const uint64_t sector = blockStart + i;
+        matcher.Match(buffer.data() + (block * kSearchBlockSectors + i) * kSectorSize, hits);
+        for (const uint32_t index : hits) {
+          if (!compoundHit[index]) {
+            AddFoundFileTo(state, rawData, sector, list[index]);
+            continue;
+          }
+          // The family shares one signature: the document's directory names the type, and the
+          // sector yields one file at most.
+          if (const SignatureRecord* type = IdentifyCompoundDocument(state, sector)) {
+            AddFoundFileTo(state, rawData, sector, *type);
+            break;
+          }
+        }
+      }
+    }
+  }
+  return 1;
+}
+
+}  // namespace
+
+int SearchSignatures(EngineState& state) {
+  try {
+    return Search(state);
+  } catch (const std::bad_alloc&) {
+    state.ReportDiagnostic("signature search: out of memory; the search was ended");
+    return 0;
+  }
+}
 
 }  // namespace restora

@@ -3,12 +3,27 @@
 // "Raw Data".
 #pragma once
 
+#include <cstdint>
+
 #include "EngineState.h"
 
 namespace restora {
 
-// Searches the whole open source for the types of signatureList. Returns 1 when it reached the
-// end of the source, 0 when keepRunning stopped it.
+// Sectors in one block of the search: the unit of progress and of the stop check.
+constexpr uint64_t kSearchBlockSectors = 63;
+
+// Blocks read at once; the sectors are still examined block by block, in order.
+constexpr uint64_t kSearchBlocksPerRead = 128;
+
+// Searches the whole open source for the types of signatureList (the selected list), sector by
+// sector and, within a sector, record by record from the list's head, and files every hit below
+// a new "Raw Data" folder at the head of the root's children (AddFoundFile). A hit of the
+// compound-document family is filed under the type its directory names, once per sector. Only
+// sectors below totalSectors that the source holds are examined; a failed read is searched as
+// zeros. Reports progress once per 63-sector block (done = the block's first sector, total =
+// totalSectors) after asking KeepRunning.
+// Returns 1 when it reached the end of the source, 0 when keepRunning stopped it (or when
+// there is no root to file into).
 int SearchSignatures(EngineState& state);
 
 }  // namespace restora
