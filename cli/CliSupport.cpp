@@ -46,9 +46,23 @@ std::vector<std::string> ArgScanner::Values(std::string_view name) {
   return found;
 }
 
+namespace {
+
+// Options that take the next argument as their value, so that value is never a positional even
+// when the verb asks for its positionals before a later step takes the option.
+bool TakesValue(std::string_view argument) {
+  for (const char* option : {"--types", "--max-size-kb", "--save-scan", "--to", "--only", "--scan", "--source"}) {
+    if (argument == option) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::vector<std::string> ArgScanner::Positionals() {
   std::vector<std::string> found;
   for (size_t i = 0; i < args_.size(); ++i) {
+    if (i > 0 && !used_[i - 1] && TakesValue(args_[i - 1])) continue;
     if (!used_[i] && (args_[i].empty() || args_[i][0] != '-' || args_[i] == "-")) {
       used_[i] = true;
       found.push_back(args_[i]);

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The lost-file search on volumes made by real tools: FAT32 (mkfs.fat, mcopy, some files deleted
+# with mdel) and NTFS (mkntfs, ntfscp). The Sleuth Kit's istat tells where each file starts; the
+# search must find every file at that sector, filed under "Raw Data" (the root's first child) by
+# category and extension, with the volume's node layout (FAT: low 32 bits of the sector in
+# firstCluster; NTFS: location) and the size cut at the end of the volume.
+set -euo pipefail
+cli=${1:?usage: signature_volume.sh PATH/TO/restora-cli}
+here=$(cd "$(dirname "$0")" && pwd)
+for tool in python3 mkfs.fat mcopy mdel mkntfs ntfscp fls istat fsstat; do
+  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 0; }
+done
+convert=$(command -v convert-im6.q16 || command -v magick || true)
+[ -n "$convert" ] || { echo "SKIPPED: ImageMagick (Debian package imagemagick) is missing"; exit 0; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+python3 "$here/signature_samples.py" make "$work/samples" "$convert"
+mapfile -t samples < <(cd "$work/samples" && ls | grep -v '^manifest.json$')
+
+truncate -s 64M "$work/fat32.img"
+mkfs.fat -F 32 -s 1 "$work/fat32.img" >/dev/null
+for sample in "${samples[@]}"; do mcopy -i "$work/fat32.img" "$work/samples/$sample" "::/$sample"; done
+mdel -i "$work/fat32.img" ::/letter.doc ::/photo.jpg ::/sheet.xls ::/song.mp3
+
+truncate -s 64M "$work/ntfs.img"
+mkntfs -q -F -f -c 4096 "$work/ntfs.img" >/dev/null 2>&1
+for sample in "${samples[@]}"; do ntfscp -q -f "$work/ntfs.img" "$work/samples/$sample" "/$sample" >/dev/null 2>&1; done
+
+for volume in fat32 ntfs; do
+  python3 "$here/signature_samples.py" locate "$work/samples" "$work/$volume.img"
+  "$cli" scan "$work/$volume.img" --lost --all-types --json >"$work/$volume.json" 2>"$work/$volume.err"
+  python3 "$here/signature_samples.py" check "$work/$volume.img.placed.json" "$work/$volume.json" "$work/$volume.img"
+done
+python3 - "$work" <<'PY'
+import json, sys
+work = sys.argv[1]
+samples = json.load(open(f"{work}/samples/manifest.json"))
+# NTFS keeps data of up to some 700 bytes inside the file record: only larger files start a sector.
+for volume, kind, least in (("fat32", "Fat32", len(samples)), ("ntfs", "Ntfs", sum(s["size"] > 1024 for s in samples))):
+    placed = json.load(open(f"{work}/{volume}.img.placed.json"))
+    assert len(placed) >= least, f"{volume}: only {len(placed)} samples located"
+    scan = json.load(open(f"{work}/{volume}.json"))
+    assert scan["kind"] == kind and scan["completed"], scan["kind"]
+if not any(p["deleted"] for p in json.load(open(f"{work}/fat32.img.placed.json"))):
+    sys.exit("FAIL: no deleted file among the FAT samples")
+PY
+echo "lost-file search: all files found on FAT32 and NTFS"
