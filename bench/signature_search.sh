@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Signature-search throughput on a page-cached 1 GiB raw image, with every shipped type selected,
 # and the same run with few types, to show that the time per sector does not grow with the
-# number of types. Prints MB/s per selection and the ratio of the run times.
-# usage: bench/signature_search.sh [WORK_FOLDER, default /tmp/restora-bench](RESTORA_CLI=path to use a built restora-cli;
-#        otherwise a Release build is made in build-release with two jobs). Not part of ctest.
+# number of types. Prints MB/s per selection and the ratio of the CPU times.
+# usage: bench/signature_search.sh [WORK_FOLDER]     (default /tmp/restora-bench; RESTORA_CLI=path
+#        to use a built restora-cli, otherwise a Release build is made in build-release with two
+#        jobs). Not part of ctest.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-${TMPDIR:-/tmp}/restora-bench}
