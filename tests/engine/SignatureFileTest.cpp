@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "SignatureFile.h"
 #include "SignatureSource.h"
@@ -31,9 +32,9 @@ SignatureRecord MakeType(const char* name, const char* extension, const char* ca
 class TempFolder {
  public:
   TempFolder() {
-    path_ = fs::temp_directory_path() / ("restora-sigfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(path_);
+    std::random_device random;
+    path_ = fs::temp_directory_path() /
+            ("restora-signature-" + std::to_string(random()) + "-" + std::to_string(random()));
     fs::create_directories(path_);
   }
   ~TempFolder() { fs::remove_all(path_); }

@@ -135,7 +135,8 @@ TEST(SignatureSearch, EmptySourceOrEmptyListLeavesAnEmptyRawDataFolder) {
   state.keepRunning = 1;
   EXPECT_EQ(SearchSignatures(state), 1);
   ASSERT_NE(state.scanRoot->firstChild, nullptr);
-  EXPECT_EQ(Listing(state.scanRoot), std::vector<std::string>{"Raw Data size=0 location=0 cluster=0 carve=0 status=3 length=0"});
+  EXPECT_EQ(Listing(state.scanRoot),
+            std::vector<std::string>{"Raw Data size=0 location=0 cluster=0 carve=0 status=3 length=0"});
 
   EngineState empty;
   std::vector<uint8_t> disk(100 * 512);
@@ -370,7 +371,8 @@ TEST(SignatureSearch, SameTreeAsThePlainLoopOnRandomData) {
   for (int i = 0; i < 40; ++i) {
     std::vector<uint8_t> bytes(2 + pick(3));
     for (uint8_t& byte : bytes) byte = alphabet[pick(4)];
-    list.push_back(Type(extensions[pick(5)], categories[pick(3)], offsets[pick(6)], bytes, static_cast<uint32_t>(pick(3))));
+    const auto maxSizeMiB = static_cast<uint32_t>(pick(3));
+    list.push_back(Type(extensions[pick(5)], categories[pick(3)], offsets[pick(6)], bytes, maxSizeMiB));
   }
   list.insert(list.begin() + 7, test::CompoundRecord("xls", 2));
   list.push_back(test::CompoundRecord("doc", 2));

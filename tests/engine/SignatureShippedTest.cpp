@@ -98,7 +98,8 @@ TEST(SignatureShipped, HoldsTheTypesUsersLookFor) {
                              "zip", "rar", "7z", "mp3", "wav", "mp4", "avi", "mov", "pst", "eml", "db", "mdb"}) {
     EXPECT_TRUE(extensions.count(wanted)) << wanted;
   }
-  for (const char* wanted : {"Photos", "Camera Raw", "Documents", "Archives", "Audio", "Video", "E-mail", "Databases"}) {
+  for (const char* wanted :
+       {"Photos", "Camera Raw", "Documents", "Archives", "Audio", "Video", "E-mail", "Databases"}) {
     EXPECT_TRUE(categories.count(wanted)) << wanted;
   }
   const uint8_t compoundMagic[4] = {0xD0, 0xCF, 0x11, 0xE0};

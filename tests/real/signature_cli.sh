@@ -85,7 +85,12 @@ PY
 # An empty Signature file reads as one empty type that is not selected: nothing to search.
 : >"$work/alone/Signature"
 "$work/alone/restora-cli" signatures --json >"$work/empty.json"
-python3 -c 'import json,sys; t=json.load(open(sys.argv[1]))["types"]; assert t == [{"name": "", "extension": "", "category": "", "selected": False, "family": 0, "offset": 0, "signature": ""}], t' "$work/empty.json"
+python3 - "$work/empty.json" <<'PY'
+import json, sys
+types = json.load(open(sys.argv[1]))["types"]
+assert types == [{"name": "", "extension": "", "category": "", "selected": False, "family": 0, "offset": 0,
+                  "signature": ""}], types
+PY
 if "$work/alone/restora-cli" scan "$work/disk.img" --advanced >/dev/null 2>"$work/err"; then fail "searched with no type"; fi
 grep -q "no file type selected" "$work/err" || fail "$(cat "$work/err")"
 echo "signatures and type options: all checks passed"
