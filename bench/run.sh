@@ -37,9 +37,8 @@ median() {
 }
 # peak resident memory in MB of one run
 peak() {
-  local mem
-  mem=$( { /usr/bin/time -f '%M' bash -c "$1" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
-  python3 -c 'import sys; print("%.1f" % (int(sys.argv[1]) / 1024))' "$mem" 2>/dev/null || echo "n/a"
+  /usr/bin/time -o "$scratch/mem" -f '%M' bash -c "$1" >/dev/null 2>&1 || true
+  python3 -c 'import sys; print("%.1f" % (int(open(sys.argv[1]).read().split()[-1]) / 1024))' "$scratch/mem" 2>/dev/null || echo "n/a"
 }
 rows=()
 row() {  # work, our command, peer name, peer command
