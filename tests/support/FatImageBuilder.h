@@ -7,7 +7,7 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -127,7 +127,7 @@ class FatImageBuilder {
   FatLayout layout_;
   uint32_t dataClusters_ = 0;
   uint32_t nextFree_ = 2;
-  std::map<uint32_t, Folder> folders_;
+  std::unordered_map<uint32_t, Folder> folders_;
   uint32_t nameCounter_ = 0;
   std::vector<uint8_t> image_;
 };
