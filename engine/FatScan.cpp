@@ -3,6 +3,7 @@
 #include "FatScan.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -151,8 +152,13 @@ class FolderWalker {
 }  // namespace
 
 int BuildClusterChain(EngineState& state, uint32_t firstCluster) {
-  FatTable table(state);
-  return BuildClusterChain(state, table, firstCluster);
+  try {
+    FatTable table(state);
+    return BuildClusterChain(state, table, firstCluster);
+  } catch (const std::bad_alloc&) {
+    state.ReportDiagnostic("FAT chain walk: out of memory");
+    return 0;
+  }
 }
 
 int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withinDeletedFolder) {
@@ -173,8 +179,15 @@ int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withi
 
 int WalkFolder(EngineState& state, ScanNode* folder) {
   if (folder == nullptr) return 1;
-  FolderWalker walker(state);
-  return walker.Run(folder);
+  try {
+    FolderWalker walker(state);
+    return walker.Run(folder);
+  } catch (const std::bad_alloc&) {
+    // The tree keeps what was attached; the job ends as if stopped.
+    state.pendingFirst = state.pendingLast = nullptr;
+    state.ReportDiagnostic("FAT scan: out of memory");
+    return 0;
+  }
 }
 
 }  // namespace restora

@@ -12,8 +12,8 @@ namespace restora {
 
 // Replaces state.clusterChain with the chain that starts at firstCluster (see the FatTable
 // overload in FatChain.h, which keeps loaded FAT sectors across calls).
-// Returns 1 when the chain is complete, 0 when a FAT sector cannot be read (the chain built so
-// far stays).
+// Returns 1 when the chain is complete, 0 when a FAT sector cannot be read or memory ran out (the
+// chain built so far stays).
 int BuildClusterChain(EngineState& state, uint32_t firstCluster);
 
 // Reads the entries of folder, along its cluster chain (or the FAT16 root area when its
@@ -31,7 +31,8 @@ int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withi
 // child and asks KeepRunning there. A folder is not read again below itself (a loop through
 // its own or an ancestor's cluster) nor more than kMaxWalksPerFolder times in one walk (shared
 // clusters that would multiply a subtree). Works without recursion, so any depth is safe.
-// Returns 1 when done, 0 when keepRunning stopped it (what was attached so far stays).
+// Returns 1 when done, 0 when keepRunning stopped it or memory ran out (what was attached so
+// far stays).
 int WalkFolder(EngineState& state, ScanNode* folder);
 
 constexpr uint32_t kMaxWalksPerFolder = 16;
