@@ -18,19 +18,20 @@ int BuildClusterChain(EngineState& state, uint32_t firstCluster);
 
 // Reads the entries of folder, along its cluster chain (or the FAT16 root area when its
 // firstCluster is 1), into the state's pending list: deleted files and folders, and every entry
-// when withinDeletedFolder (the folder is deleted or lies below a deleted folder). Reads runs of adjacent clusters at once;
-// a cluster that cannot be read counts as zeros and so ends the folder. Clusters after the
-// folder's end are not read. Returns 1 when the chain was complete, 0 when a FAT sector could
-// not be read (the clusters of the chain found so far were still read).
+// when withinDeletedFolder (the folder is deleted or lies below a deleted folder). Reads runs of
+// adjacent clusters at once; a cluster that cannot be read counts as zeros and so ends the
+// folder. Clusters after the folder's end are not read. Returns 1 when the chain was complete,
+// 0 when a FAT sector could not be read (the clusters of the chain found so far were still read).
 int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withinDeletedFolder);
 
-// Reads folder and every folder below it into the tree: deleted files, every folder and all
-// entries of deleted folders and of the folders below them (a folder's entries stay as they were
-// when the folder was deleted, live-marked ones included); folders that end up with no children are removed again. Counts
-// files found in totalBytes and files walked in fileCount, reports both as progress before each
-// child and asks KeepRunning there. A folder is not read again below itself (a loop through
-// its own or an ancestor's cluster) nor more than kMaxWalksPerFolder times in one walk (shared
-// clusters that would multiply a subtree). Works without recursion, so any depth is safe.
+// Reads folder and every folder below it into the tree: deleted files, every folder, and every
+// entry of a deleted folder and of the folders below it (they keep the marks they had when the
+// folder was deleted, live ones included); folders that end up with no children are removed
+// again. Counts files found in totalBytes and files walked in fileCount, reports both as
+// progress before each child and asks KeepRunning there. A folder is not read again below
+// itself (a loop through its own or an ancestor's cluster) nor more than kMaxWalksPerFolder
+// times in one walk (clusters shared by many folder entries would multiply a subtree). Works
+// without recursion, so any depth is safe.
 // Returns 1 when done, 0 when keepRunning stopped it or memory ran out (what was attached so
 // far stays).
 int WalkFolder(EngineState& state, ScanNode* folder);

@@ -100,7 +100,8 @@ class FatFolderParse : public ::testing::Test {
     std::vector<int> results;
     for (uint32_t i = 0; i < clusters; ++i) {
       const uint64_t offset = builder_.ClusterOffset(folder) + uint64_t{i} * builder_.ClusterBytes();
-      results.push_back(ParseFolderBuffer(state_, Bytes(builder_.Image()).subspan(offset, builder_.ClusterBytes()), parse));
+      const Bytes cluster = Bytes(builder_.Image()).subspan(offset, builder_.ClusterBytes());
+      results.push_back(ParseFolderBuffer(state_, cluster, parse));
     }
     return results;
   }

@@ -27,7 +27,9 @@ FatEntry Entry(const char* shortName, uint8_t attributes, uint32_t firstCluster,
   return entry;
 }
 
-FatEntry DeletedFile(const char* shortName, uint32_t firstCluster) { return Entry(shortName, 0x20, firstCluster, true); }
+FatEntry DeletedFile(const char* shortName, uint32_t firstCluster) {
+  return Entry(shortName, 0x20, firstCluster, true);
+}
 
 // Every node of the tree as the walk makes it: named, within the cluster range, its folder bit
 // in step with its attribute, and no child of a file.

@@ -114,7 +114,9 @@ TEST_P(FatScanBothWidths, LongNamesStraddlingClusterBoundariesOfAFragmentedFolde
     std::u16string longName = u"file number " + Utf8ToUtf16(std::to_string(i)) + u" of many.dat";
     const bool deleted = i % 2 == 1 || i == 4;
     v.AddFile(folder, File(shortName, longName, deleted), Data(100 + i, i));
-    if (deleted) expected.push_back("deleted-file " + std::to_string(100 + i) + " a big folder/" + Utf16ToUtf8(longName));
+    if (deleted) {
+      expected.push_back("deleted-file " + std::to_string(100 + i) + " a big folder/" + Utf16ToUtf8(longName));
+    }
   }
   // File 4's short entry opens the second cluster; file 15's long-name run is cut between the
   // third cluster and the fourth.
@@ -134,7 +136,8 @@ TEST_P(FatScanBothWidths, OnlyTheFirstEntryOfADuplicatedFirstClusterIsKept) {
   v.AddEntry(other, again);  // in another folder the same cluster is listed again
   auto scanned = test::ScanVolume(v.Take());
   EXPECT_EQ(test::ListTree(scanned->Root()),
-            (std::vector<std::string>{"deleted-file 40 XIRST.TXT", "folder 0 OTHER", "deleted-file 40 OTHER/XECOND.TXT"}));
+            (std::vector<std::string>{"deleted-file 40 XIRST.TXT", "folder 0 OTHER",
+                                      "deleted-file 40 OTHER/XECOND.TXT"}));
 }
 
 TEST(FatScan, Fat16SubfolderIsParsedOnlyWithinItsCluster) {
@@ -150,7 +153,8 @@ TEST(FatScan, Fat16SubfolderIsParsedOnlyWithinItsCluster) {
   const uint32_t stray = v.AddFile(v.RootFolder(), File("STRAY.BIN", {}, false), lookalike);
   ASSERT_EQ(stray, sub + 1);
   auto scanned = test::ScanVolume(v.Take());
-  EXPECT_EQ(test::ListTree(scanned->Root()), (std::vector<std::string>{"folder 0 SUB", "deleted-file 20 SUB/XAST.TXT"}));
+  EXPECT_EQ(test::ListTree(scanned->Root()),
+            (std::vector<std::string>{"folder 0 SUB", "deleted-file 20 SUB/XAST.TXT"}));
 }
 
 TEST(FatScan, AdjacentFolderClustersAreReadTogether) {

@@ -60,7 +60,8 @@ inline std::vector<std::string> ListTree(const ScanNode* root) {
 
 // The child of folder named name (UTF-8), or null.
 inline const ScanNode* ChildNamed(const ScanNode* folder, const std::string& name) {
-  for (const ScanNode* child = folder != nullptr ? folder->firstChild : nullptr; child != nullptr; child = child->next) {
+  if (folder == nullptr) return nullptr;
+  for (const ScanNode* child = folder->firstChild; child != nullptr; child = child->next) {
     if (Utf16ToUtf8(child->name) == name) return child;
   }
   return nullptr;

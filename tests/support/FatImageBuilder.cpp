@@ -273,13 +273,17 @@ uint32_t FatImageBuilder::AddFolder(uint32_t parent, FatEntry entry) {
 
 uint32_t FatImageBuilder::AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content) {
   std::vector<uint32_t> clusters;
-  if (!content.empty()) clusters = Allocate(static_cast<uint32_t>((content.size() + ClusterBytes() - 1) / ClusterBytes()));
+  if (!content.empty()) {
+    clusters = Allocate(static_cast<uint32_t>((content.size() + ClusterBytes() - 1) / ClusterBytes()));
+  }
   return AddFile(folder, std::move(entry), content, clusters);
 }
 
 uint32_t FatImageBuilder::AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content,
                                   const std::vector<uint32_t>& clusters) {
-  if (uint64_t{clusters.size()} * ClusterBytes() < content.size()) throw std::length_error("content needs more clusters");
+  if (uint64_t{clusters.size()} * ClusterBytes() < content.size()) {
+    throw std::length_error("content needs more clusters");
+  }
   for (size_t i = 0; i < clusters.size(); ++i) {
     const size_t from = i * ClusterBytes();
     const size_t count = std::min<size_t>(ClusterBytes(), content.size() - std::min(content.size(), from));
