@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Cluster positions on a FAT volume, cached reads of the first FAT, and the walk along a chain
+// of clusters that both the directory scan and the recovery writer use.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "EngineState.h"
+
+namespace restora {
+
+// The first sector of a data cluster. On FAT16, cluster 2 lies past the fixed root area of 32
+// sectors at clusterBaseSector; on FAT32 it is clusterBaseSector itself. Clusters below 2 have
+// no data sector of their own: they give clusterBaseSector, which on FAT16 is the root area
+// that the scan tree marks with cluster 1.
+uint64_t FatClusterSector(const VolumeInfo& info, uint32_t cluster);
+
+// Bytes in one cluster (sectorsPerCluster × 512).
+uint32_t FatClusterBytes(const VolumeInfo& info);
+
+// True when value, read from a FAT, names a cluster of the volume that a chain may go on to:
+// at least 2, below fatEntryCount (a cluster at or past it has no entry in the first FAT), not
+// one of the reserved, bad-cluster or end-of-chain values (0xFFF7 and up on FAT16, 0x0FFFFFF7
+// and up on FAT32), and on FAT32 without any of the top four bits set.
+bool IsChainCluster(const VolumeInfo& info, uint64_t value);
+
+// Reads entries of the first FAT one 512-byte sector at a time and keeps the sectors it has
+// loaded, so that a walk touching the same FAT sector again (every folder of a scan, every file
+// a writer saves) reads it only once. Holds at most kMaxCachedSectors; past that the oldest
+// loaded sector is dropped first. A failed read is not cached.
+class FatTable {
+ public:
+  explicit FatTable(EngineState& state);
+  FatTable(const FatTable&) = delete;
+  FatTable& operator=(const FatTable&) = delete;
+
+  // The raw entry of cluster (16 bits on FAT16, 32 bits on FAT32, nothing masked) in *value.
+  // Returns 1 when its FAT sector could be read, 0 when the read failed.
+  int Entry(uint32_t cluster, uint32_t* value);
+
+  uint64_t SectorReads() const { return sectorReads_; }
+
+  static constexpr size_t kMaxCachedSectors = 32768;  // 16 MiB of FAT
+
+ private:
+  using Sector = std::array<uint8_t, kSectorSize>;
+  const Sector* Load(uint64_t sector);
+
+  EngineState& state_;
+  std::unordered_map<uint64_t, size_t> slotOf_;  // FAT sector -> index into slots_
+  std::vector<Sector> slots_;
+  std::vector<uint64_t> slotSector_;  // the sector each slot holds
+  size_t nextEvict_ = 0;              // oldest slot, once all slots are in use
+  uint64_t sectorReads_ = 0;
+};
+
+// Replaces state.clusterChain with the chain that starts at firstCluster, reading the FAT
+// through table. The chain ends at a free (0) entry, at a value that is no cluster of the
+// volume (IsChainCluster), where it would return to a cluster it already holds, and after
+// fatEntryCount links. firstCluster is always the first link; when it is 1 (the FAT16 root
+// area) or has no FAT entry, it stays the only one.
+// Returns 1 when the chain is complete, 0 when a FAT sector could not be read (the chain built
+// so far stays in state.clusterChain).
+int BuildClusterChain(EngineState& state, FatTable& table, uint32_t firstCluster);
+
+}  // namespace restora

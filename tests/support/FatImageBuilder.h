@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Builds FAT16 and FAT32 volumes byte by byte in memory, so that tests can make any layout a
+// real volume might have, and many it should not: boot sector, both FATs, the FAT16 root area or
+// the FAT32 root cluster, folders with "." and "..", short entries, long-name entries with
+// correct checksums, deleted marks, file contents and arbitrary FAT values.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace restora::test {
+
+enum class FatWidth { Fat16, Fat32 };
+
+struct FatLayout {
+  FatWidth width = FatWidth::Fat16;
+  uint32_t totalSectors = 8192;
+  uint8_t sectorsPerCluster = 1;
+  uint16_t reservedSectors = 0;  // 0: 1 on FAT16, 32 on FAT32
+  uint32_t sectorsPerFat = 0;    // 0: just enough for every data cluster
+};
+
+constexpr uint8_t kFatAttrReadOnly = 0x01;
+constexpr uint8_t kFatAttrHidden = 0x02;
+constexpr uint8_t kFatAttrSystem = 0x04;
+constexpr uint8_t kFatAttrLabel = 0x08;
+constexpr uint8_t kFatAttrFolder = 0x10;
+constexpr uint8_t kFatAttrArchive = 0x20;
+
+// One directory entry as the builder writes it; the defaults make a live file without data.
+struct FatEntry {
+  std::string shortName;    // "NAME.EXT" as stored (no case change); empty: "N" and a number
+  std::u16string longName;  // when set, written as long-name entries in front of the short one
+  uint8_t attributes = kFatAttrArchive;
+  uint8_t caseFlags = 0;       // byte 0x0C
+  uint32_t firstCluster = 0;   // AddFile and AddFolder fill it when they allocate
+  uint32_t size = 0;           // AddFile: 0 means the content's size
+  uint16_t createdDate = 0x5821;   // 2024-01-01
+  uint16_t modifiedDate = 0x5822;  // 2024-01-02
+  bool deleted = false;            // 0xE5 on the short and every long-name entry
+};
+
+// Where a short entry lies: its folder (1 for the FAT16 root area, else the folder's first
+// cluster) and its slot index in the folder (32 bytes per slot, counted across its clusters).
+struct FatSlot {
+  uint32_t folder = 0;
+  uint32_t index = 0;
+};
+
+class FatImageBuilder {
+ public:
+  explicit FatImageBuilder(const FatLayout& layout);
+  static FatImageBuilder Fat16(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1);
+  static FatImageBuilder Fat32(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1);
+
+  // Geometry.
+  const FatLayout& Layout() const { return layout_; }
+  bool IsFat16() const { return layout_.width == FatWidth::Fat16; }
+  uint32_t RootFolder() const { return IsFat16() ? 1 : 2; }
+  uint32_t ClusterBytes() const { return uint32_t{layout_.sectorsPerCluster} * 512; }
+  uint32_t EntriesPerCluster() const { return ClusterBytes() / 32; }
+  uint64_t ClusterOffset(uint32_t cluster) const;  // byte offset of a data cluster (2 and up)
+  uint32_t EndOfChain() const { return IsFat16() ? 0xFFFF : 0x0FFFFFFF; }
+  uint64_t FatEntryCount() const;                 // sectors per FAT × entries per FAT sector
+  uint32_t HighestCluster() const { return dataClusters_ + 1; }
+  uint64_t Fat1Offset() const { return uint64_t{layout_.reservedSectors} * 512; }
+
+  // The FATs (both are written alike).
+  void SetFat(uint32_t cluster, uint32_t value);
+  uint32_t Fat(uint32_t cluster) const;
+  // The next count clusters nobody has used yet, chained in order with the last ended.
+  std::vector<uint32_t> Allocate(uint32_t count);
+  // Links clusters in order and ends the chain at the last one.
+  void Chain(const std::vector<uint32_t>& clusters);
+  // Zeroes the FAT entries along the chain from firstCluster, as deleting a file does.
+  void FreeChain(uint32_t firstCluster);
+
+  // Folders, files and entries. folder is RootFolder() or a folder's first cluster.
+  // AddFolder allocates one cluster (unless entry.firstCluster is set), writes "." and ".." into
+  // it and the entry into parent; a deleted folder's FAT entries are left 0. Returns its cluster.
+  uint32_t AddFolder(uint32_t parent, FatEntry entry);
+  // AddFile writes content into fresh adjacent clusters (or into clusters, in their order) and
+  // the entry into folder; a deleted file's FAT entries are zeroed after. An empty content gets
+  // no cluster. Returns the first cluster (0 for none).
+  uint32_t AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content);
+  uint32_t AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content,
+                   const std::vector<uint32_t>& clusters);
+  // Writes the entry's long-name entries and short entry into the next free slots of folder,
+  // growing a cluster folder by a cluster when it is full. Returns the short entry's slot.
+  FatSlot AddEntry(uint32_t folder, const FatEntry& entry);
+  // Writes 32 bytes as they are into the next slot of folder.
+  FatSlot AddRawEntry(uint32_t folder, std::span<const uint8_t> bytes);
+  // Fills slots of folder up to (not including) index with deleted entries of no cluster,
+  // which no scan lists, so that the next entry lands at index.
+  void FillTo(uint32_t folder, uint32_t index);
+  uint32_t NextSlot(uint32_t folder) const;
+  // The 32 bytes of a slot, to tamper with after writing.
+  std::span<uint8_t> SlotBytes(FatSlot slot);
+
+  // Raw access to the whole volume.
+  std::vector<uint8_t>& Image() { return image_; }
+  void WriteBytes(uint64_t offset, std::span<const uint8_t> bytes);
+  std::vector<uint8_t> Take() { return std::move(image_); }
+
+  // "NAME.EXT" → the 11 stored bytes (name padded to 8, extension to 3); without a dot up to 11
+  // bytes are taken as they are (a volume label); "." and ".." are padded as stored.
+  static std::array<uint8_t, 11> ShortNameBytes(std::string_view name);
+  static uint8_t LongNameChecksum(const std::array<uint8_t, 11>& shortName);
+  // A content of size bytes that differs per seed, for files whose data a test compares.
+  static std::vector<uint8_t> Pattern(size_t size, uint32_t seed);
+
+ private:
+  struct Folder {
+    std::vector<uint32_t> clusters;  // empty for the FAT16 root area
+    uint32_t nextSlot = 0;
+    bool deleted = false;
+  };
+  uint64_t SlotOffset(uint32_t folder, uint32_t index);
+  Folder& FolderOf(uint32_t folder);
+  void WriteBootSector();
+
+  FatLayout layout_;
+  uint32_t dataClusters_ = 0;
+  uint32_t nextFree_ = 2;
+  std::unordered_map<uint32_t, Folder> folders_;
+  uint32_t nameCounter_ = 0;
+  std::vector<uint8_t> image_;
+};
+
+}  // namespace restora::test
