@@ -25,6 +25,7 @@ fi
 scratch=$(mktemp -d -p "$out" scratch.XXXX)
 trap 'rm -rf "$scratch"' EXIT
 for image in "$out"/*.img; do cat "$image" >/dev/null; done  # warm the page cache
+cd "$scratch"  # PhotoRec leaves its log and session files in the current folder
 
 # median seconds of a command over $runs runs (after one warm-up), or "n/a" when it fails
 median() {
