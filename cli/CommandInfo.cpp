@@ -14,16 +14,6 @@ namespace restora::cli {
 
 namespace {
 
-const char* KindText(SourceKind kind) {
-  switch (kind) {
-    case SourceKind::Disk: return "Disk";
-    case SourceKind::Fat16: return "Fat16";
-    case SourceKind::Fat32: return "Fat32";
-    case SourceKind::Ntfs: return "Ntfs";
-  }
-  return "Unknown";
-}
-
 // The fields of the layout the kind selects, in stored order.
 std::vector<std::pair<const char*, unsigned long long>> Fields(const VolumeInfo& v) {
   std::vector<std::pair<const char*, unsigned long long>> fields{{"startSector", v.startSector},
@@ -71,13 +61,13 @@ int RunInfo(const Args& args) {
   }
   const VolumeInfo& v = state.volumeInfo;
   if (json) {
-    std::printf("{\"source\":%s,\"kind\":\"%s\",\"volumePath\":%s", JsonString(positionals[0]).c_str(), KindText(v.kind),
+    std::printf("{\"source\":%s,\"kind\":\"%s\",\"volumePath\":%s", JsonString(positionals[0]).c_str(), SourceKindName(v.kind),
                 JsonString(Utf16ToUtf8(state.volumePath)).c_str());
     for (const auto& [name, value] : Fields(v)) std::printf(",\"%s\":%llu", name, value);
     if (v.kind == SourceKind::Ntfs) std::printf(",\"mftExtents\":%zu", state.mftRuns.size());
     std::printf("}\n");
   } else {
-    std::printf("source: %s\nkind: %s\n", positionals[0].c_str(), KindText(v.kind));
+    std::printf("source: %s\nkind: %s\n", positionals[0].c_str(), SourceKindName(v.kind));
     if (!state.volumePath.empty()) std::printf("volumePath: %s\n", Utf16ToUtf8(state.volumePath).c_str());
     for (const auto& [name, value] : Fields(v)) std::printf("%s: %llu\n", name, value);
     if (v.kind == SourceKind::Ntfs) std::printf("mftExtents: %zu\n", state.mftRuns.size());

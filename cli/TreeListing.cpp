@@ -13,16 +13,6 @@ namespace restora::cli {
 
 namespace {
 
-const char* KindName(SourceKind kind) {
-  switch (kind) {
-    case SourceKind::Disk: return "Disk";
-    case SourceKind::Fat16: return "Fat16";
-    case SourceKind::Fat32: return "Fat32";
-    case SourceKind::Ntfs: return "Ntfs";
-  }
-  return "Unknown";
-}
-
 // The node's fields up to the opening of its children array.
 void OpenNode(std::FILE* out, const ScanNode& node, bool ntfsLayout) {
   const unsigned long long created = ntfsLayout ? node.created : node.createdDate;
@@ -53,8 +43,10 @@ const char* StatusWord(uint8_t status) {
 
 void PrintTreeList(std::FILE* out, const EngineState& state) {
   if (state.scanRoot == nullptr) return;
-  // One entry per open level: the next node to print there and the path of that level's folder.
-  std::vector<std::pair<const ScanNode*, std::string>> levels{{state.scanRoot->firstChild, std::string()}};
+  // One path buffer for the whole walk; each open level remembers where its names start, so a
+  // deep tree costs memory in proportion to its depth, not its depth squared.
+  std::string path;
+  std::vector<std::pair<const ScanNode*, size_t>> levels{{state.scanRoot->firstChild, 0}};
   while (!levels.empty()) {
     const ScanNode* node = levels.back().first;
     if (node == nullptr) {
@@ -62,16 +54,20 @@ void PrintTreeList(std::FILE* out, const EngineState& state) {
       continue;
     }
     levels.back().first = node->next;
-    std::string path = levels.back().second + Utf16ToUtf8(node->name);
+    path.resize(levels.back().second);
+    path += Utf16ToUtf8(node->name);
     std::fprintf(out, "%s %llu %s\n", StatusWord(node->status), static_cast<unsigned long long>(node->size),
                  path.c_str());
-    if (node->firstChild != nullptr) levels.emplace_back(node->firstChild, path + "/");
+    if (node->firstChild != nullptr) {
+      path += '/';
+      levels.emplace_back(node->firstChild, path.size());
+    }
   }
 }
 
 void PrintTreeJson(std::FILE* out, const EngineState& state, bool completed) {
   const bool ntfsLayout = UsesNtfsLayout(state.volumeInfo.kind);
-  std::fprintf(out, "{\"kind\":\"%s\",\"totalSectors\":%llu,\"completed\":%s,\"root\":", KindName(state.volumeInfo.kind),
+  std::fprintf(out, "{\"kind\":\"%s\",\"totalSectors\":%llu,\"completed\":%s,\"root\":", SourceKindName(state.volumeInfo.kind),
                static_cast<unsigned long long>(state.volumeInfo.totalSectors), completed ? "true" : "false");
   if (state.scanRoot == nullptr) {
     std::fputs("null}\n", out);

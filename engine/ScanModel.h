@@ -16,6 +16,17 @@ constexpr uint64_t kSectorSize = 512;
 // First byte of VolumeInfo: how the rest of it, and every node, is to be read.
 enum class SourceKind : uint8_t { Disk = 0, Fat16 = 1, Fat32 = 2, Ntfs = 3 };
 
+// The kind's name as the command line and the JSON listing print it.
+inline const char* SourceKindName(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::Disk: return "Disk";
+    case SourceKind::Fat16: return "Fat16";
+    case SourceKind::Fat32: return "Fat32";
+    case SourceKind::Ntfs: return "Ntfs";
+  }
+  return "Unknown";
+}
+
 // Kinds 0 (Disk) and 3 (Ntfs) use the NTFS node layout, kinds 1 and 2 the FAT layout.
 inline bool UsesNtfsLayout(SourceKind kind) { return kind == SourceKind::Disk || kind == SourceKind::Ntfs; }
 
