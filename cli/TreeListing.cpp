@@ -56,8 +56,9 @@ void PrintTreeList(std::FILE* out, const EngineState& state) {
     levels.back().first = node->next;
     path.resize(levels.back().second);
     path += Utf16ToUtf8(node->name);
-    std::fprintf(out, "%s %llu %s\n", StatusWord(node->status), static_cast<unsigned long long>(node->size),
-                 path.c_str());
+    std::fprintf(out, "%s %llu ", StatusWord(node->status), static_cast<unsigned long long>(node->size));
+    std::fwrite(path.data(), 1, path.size(), out);  // a name may hold a NUL
+    std::fputc('\n', out);
     if (node->firstChild != nullptr) {
       path += '/';
       levels.emplace_back(node->firstChild, path.size());
