@@ -25,6 +25,8 @@ int OpenSourcePath(EngineState& state, const std::string& path, bool asDisk, std
     } else {
       *error = "not a FAT16, FAT32 or NTFS volume: " + path;
     }
+    // An image file is refused with the program's own message; the detail follows it.
+    if (mode == OpenMode::Image) *error = "Failed to open image file or image file is not valid (" + *error + ")";
   }
   return 0;
 }
