@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Images of FAT16, FAT32 and NTFS volumes made by mkfs: the file holds the first ⌈T/63⌉ blocks
+# of 63 sectors, zero-padded; a scan of the image lists what a scan of the volume lists, and The
+# Sleuth Kit reads the same files from both. An image onto its own source and a file of zeros
+# are refused.
+set -euo pipefail
+cli=$(realpath "$1")
+for tool in mkfs.fat mcopy mdel mkntfs ntfscp fls; do
+  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 0; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+head -c 300000 /dev/urandom >big.bin
+printf 'small file\n' >small.txt
+
+# The total sector count stored in a boot sector: $2 bytes at offset $3.
+total_sectors() { od -An -t "u$2" -j "$3" -N "$2" "$1" | tr -d ' '; }
+
+check_image() {  # volume, total sectors
+  local volume=$1 total=$2
+  local size=$(( (total + 62) / 63 * 32256 ))
+  "$cli" image "$volume" "$volume.qxi" >/dev/null
+  [ "$(stat -c %s "$volume.qxi")" -eq "$size" ] || { echo "FAIL: $volume: image of $(stat -c %s "$volume.qxi") bytes, not $size"; exit 1; }
+  cp "$volume" expected.bin
+  truncate -s "$size" expected.bin
+  cmp expected.bin "$volume.qxi" || { echo "FAIL: $volume: image bytes differ"; exit 1; }
+  "$cli" scan "$volume" --json >from-volume.json
+  "$cli" scan "$volume.qxi" --json >from-image.json
+  cmp from-volume.json from-image.json || { echo "FAIL: $volume: the scans of volume and image differ"; exit 1; }
+  diff <(fls -r -p "$volume") <(fls -r -p "$volume.qxi") >/dev/null || { echo "FAIL: $volume: fls differs"; exit 1; }
+}
+
+# FAT16 and FAT32 with sector counts that are not multiples of 63, one file deleted in each.
+truncate -s $((40000 * 512)) fat16.img
+mkfs.fat -F 16 fat16.img >/dev/null
+truncate -s $((70001 * 512)) fat32.img
+mkfs.fat -F 32 fat32.img >/dev/null
+for volume in fat16.img fat32.img; do
+  mcopy -i "$volume" big.bin small.txt ::/
+  mdel -i "$volume" ::/small.txt
+done
+check_image fat16.img "$(total_sectors fat16.img 2 19)"
+check_image fat32.img "$(total_sectors fat32.img 4 32)"
+
+# NTFS: mkntfs leaves the last sector outside the volume, so T is one less than the file holds.
+truncate -s $((30000 * 512)) ntfs.img
+mkntfs -F -Q -q ntfs.img 2>/dev/null
+ntfscp -q ntfs.img big.bin big.bin
+ntfscp -q ntfs.img small.txt small.txt
+check_image ntfs.img "$(total_sectors ntfs.img 8 40)"
+
+# Never onto the source, also not through another name for it.
+before=$(md5sum <fat16.img)
+ln fat16.img same.qxi
+if "$cli" image fat16.img same.qxi 2>err.txt; then echo "FAIL: imaged a volume onto itself"; exit 1; fi
+grep -q "is the source itself" err.txt || { echo "FAIL: unclear refusal: $(cat err.txt)"; exit 1; }
+[ "$(md5sum <fat16.img)" = "$before" ] || { echo "FAIL: the source changed"; exit 1; }
+
+# A file of zeros is no image.
+head -c 1048576 /dev/zero >zeros.qxi
+if "$cli" scan zeros.qxi 2>err.txt; then echo "FAIL: a file of zeros was scanned as an image"; exit 1; fi
+grep -q "Failed to open image file or image file is not valid" err.txt || { echo "FAIL: message: $(cat err.txt)"; exit 1; }
+echo "PASS"

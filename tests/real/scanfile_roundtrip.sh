@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# A scan saved with --save-scan and printed again with show gives the scan's own listing, on
+# volumes made by mkfs and on the public sample volumes; cut and damaged scan files are shown
+# without a crash, and a file that is no scan file is refused.
+set -euo pipefail
+cli=$(realpath "$1")
+for tool in mkfs.fat mcopy mdel python3; do
+  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 0; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+printf 'some text\n' >a.txt
+head -c 5000 /dev/urandom >b.bin
+truncate -s 20M fat16.img
+mkfs.fat -F 16 fat16.img >/dev/null
+truncate -s 40M fat32.img
+mkfs.fat -F 32 fat32.img >/dev/null
+for volume in fat16.img fat32.img; do
+  mmd -i "$volume" ::/dir
+  mcopy -i "$volume" a.txt b.bin ::/dir/
+  mcopy -i "$volume" a.txt ::/
+  mdel -i "$volume" ::/dir/b.bin ::/a.txt
+done
+volumes=(fat16.img fat32.img)
+corpus=${RESTORA_SOURCE_DIR:-}/../shared/corpus/real
+for name in dftt-fat16-6-undel dftt-ntfs-7-undel fatcat-fat32-deleted dfirntfs-fat16-deleted-dir; do
+  [ -f "$corpus/$name.img" ] && volumes+=("$corpus/$name.img")
+done
+
+for volume in "${volumes[@]}"; do
+  "$cli" scan "$volume" --json --save-scan saved.qxs >scan.json
+  "$cli" show saved.qxs --json >show.json
+  cmp scan.json show.json || { echo "FAIL: $volume: show --json differs from scan --json"; exit 1; }
+  "$cli" scan "$volume" --list >scan.txt
+  "$cli" show saved.qxs --list >show.txt
+  cmp scan.txt show.txt || { echo "FAIL: $volume: show --list differs from scan --list"; exit 1; }
+done
+
+# The last saved file cut at spread positions, and with random bytes after its header.
+size=$(stat -c %s saved.qxs)
+for cut in 8 9 80 150 $((size / 3)) $((size / 2)) $((size - 63)) $((size - 1)); do
+  head -c "$cut" saved.qxs >cut.qxs
+  "$cli" show cut.qxs --json | python3 -m json.tool >/dev/null || { echo "FAIL: cut at $cut"; exit 1; }
+done
+for round in 1 2 3 4 5; do
+  { head -c 8 saved.qxs; head -c $((round * 3000)) /dev/urandom; } >random.qxs
+  "$cli" show random.qxs --json | python3 -m json.tool >/dev/null || { echo "FAIL: random bytes, round $round"; exit 1; }
+done
+
+printf 'DAZ-\xaa\x55\0\0' >wrong.qxs
+if "$cli" show wrong.qxs 2>err.txt; then echo "FAIL: a file without the signature was shown"; exit 1; fi
+grep -q "not a scan information file" err.txt || { echo "FAIL: message: $(cat err.txt)"; exit 1; }
+echo "PASS"
