@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 
@@ -20,7 +21,10 @@ namespace {
 std::vector<uint8_t> Fat16Volume(uint32_t totalSectors, size_t sourceSectors) {
   std::vector<uint8_t> bytes(sourceSectors * kSectorSize);
   std::mt19937 random(totalSectors);
-  for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
+  for (size_t i = 0; i < bytes.size(); i += 4) {
+    const uint32_t word = random();
+    std::memcpy(&bytes[i], &word, 4);
+  }
   std::fill(bytes.begin(), bytes.begin() + 512, 0);
   bytes[0x0B] = 0x00;  // 512 bytes per sector
   bytes[0x0C] = 0x02;
@@ -35,6 +39,13 @@ std::vector<uint8_t> Fat16Volume(uint32_t totalSectors, size_t sourceSectors) {
   std::memcpy(&bytes[0x36], "FAT16", 5);
   bytes[510] = 0x55;
   bytes[511] = 0xAA;
+  return bytes;
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> bytes(std::filesystem::file_size(path));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return bytes;
 }
 
@@ -85,7 +96,7 @@ TEST_F(ImageFileTest, CopiesWholeBlocksAndPadsWithZeros) {
     Open(source);
     ImageStats stats;
     ASSERT_EQ(WriteImageFile(state_, path_, &stats), 1);
-    const std::vector<uint8_t> image = test::ReadWholeFile(path_);
+    const std::vector<uint8_t> image = FileBytes(path_);
     EXPECT_EQ(image.size(), (total + 62) / 63 * 32256u);
     EXPECT_TRUE(image == Expected(source, total));
     EXPECT_EQ(stats.unreadableBlocks, 0u);
@@ -100,13 +111,13 @@ TEST_F(ImageFileTest, FailedAndShortReadsGiveTheBytesOfOneReadPerBlock) {
   faults->FailSector(63 * 33);  // the first sector of block 33, in the second large read
   ImageStats stats;
   ASSERT_EQ(WriteImageFile(state_, path_, &stats), 1);
-  EXPECT_TRUE(test::ReadWholeFile(path_) == Expected(source, total, {1, 33}));
+  EXPECT_TRUE(FileBytes(path_) == Expected(source, total, {1, 33}));
   EXPECT_EQ(stats.unreadableBlocks, 2u);
 
   faults = Open(source);
   faults->LimitReadsTo(10000);
   ASSERT_EQ(WriteImageFile(state_, path_), 1);
-  EXPECT_TRUE(test::ReadWholeFile(path_) == Expected(source, total, {}, 10000));
+  EXPECT_TRUE(FileBytes(path_) == Expected(source, total, {}, 10000));
 }
 
 // Clears keepRunning at a chosen checkpoint and records the progress steps.
@@ -137,7 +148,7 @@ TEST_F(ImageFileTest, AStopLeavesTheBlocksBeforeIt) {
     EXPECT_TRUE(stats.stopped);
     std::vector<uint8_t> expected = Expected(source, total);
     expected.resize((stopAt - 1) * kImageBlockBytes);
-    EXPECT_TRUE(test::ReadWholeFile(path_) == expected);
+    EXPECT_TRUE(FileBytes(path_) == expected);
     state_.progress = nullptr;
   }
   // Progress in sectors: block starts, against T.
