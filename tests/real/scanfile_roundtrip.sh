@@ -5,12 +5,23 @@
 # without a crash, and a file that is no scan file is refused.
 set -euo pipefail
 cli=$(realpath "$1")
+src=${RESTORA_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 for tool in mkfs.fat mcopy mdel python3; do
   command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 0; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+
+# scan --json with the given options, saved and shown again; the same for --list.
+roundtrip() {
+  "$cli" scan "$@" --json --save-scan saved.qxs >scan.json
+  "$cli" show saved.qxs --json >show.json
+  cmp scan.json show.json || { echo "FAIL: $*: show --json differs from scan --json"; exit 1; }
+  "$cli" scan "$@" --list >scan.txt
+  "$cli" show saved.qxs --list >show.txt
+  cmp scan.txt show.txt || { echo "FAIL: $*: show --list differs from scan --list"; exit 1; }
+}
 
 printf 'some text\n' >a.txt
 head -c 5000 /dev/urandom >b.bin
@@ -23,21 +34,23 @@ for volume in fat16.img fat32.img; do
   mcopy -i "$volume" a.txt b.bin ::/dir/
   mcopy -i "$volume" a.txt ::/
   mdel -i "$volume" ::/dir/b.bin ::/a.txt
+  roundtrip "$volume"
 done
-volumes=(fat16.img fat32.img)
-corpus=${RESTORA_SOURCE_DIR:-}/../shared/corpus/real
-for name in dftt-fat16-6-undel dftt-ntfs-7-undel fatcat-fat32-deleted dfirntfs-fat16-deleted-dir; do
-  [ -f "$corpus/$name.img" ] && volumes+=("$corpus/$name.img")
+if command -v ntfs-3g >/dev/null && command -v setfattr >/dev/null && command -v openssl >/dev/null && [ -e /dev/fuse ]; then
+  bash "$src/scripts/make-ntfs-volume.sh" ntfs.img manifest.tsv 32
+  roundtrip ntfs.img
+  roundtrip ntfs.img --lost --all-types
+else
+  echo "note: no ntfs-3g mount here; NTFS is covered by the sample volumes only"
+fi
+corpus=$src/../shared/corpus/real
+for name in dftt-fat16-6-undel dftt-ntfs-7-undel fatcat-fat32-deleted dfirntfs-fat16-deleted-dir dfirntfs-ntfs-index-slack; do
+  [ -f "$corpus/$name.img" ] && roundtrip "$corpus/$name.img"
 done
-
-for volume in "${volumes[@]}"; do
-  "$cli" scan "$volume" --json --save-scan saved.qxs >scan.json
-  "$cli" show saved.qxs --json >show.json
-  cmp scan.json show.json || { echo "FAIL: $volume: show --json differs from scan --json"; exit 1; }
-  "$cli" scan "$volume" --list >scan.txt
-  "$cli" show saved.qxs --list >show.txt
-  cmp scan.txt show.txt || { echo "FAIL: $volume: show --list differs from scan --list"; exit 1; }
-done
+if [ -f "$corpus/dftt-ntfs-8-jpeg-search.img" ]; then
+  roundtrip "$corpus/dftt-ntfs-8-jpeg-search.img" --advanced --types jpg
+  roundtrip "$corpus/dftt-ntfs-8-jpeg-search.img" --lost --all-types
+fi
 
 # The last saved file cut at spread positions, and with random bytes after its header.
 size=$(stat -c %s saved.qxs)
