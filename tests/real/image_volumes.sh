@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Images of FAT16, FAT32 and NTFS volumes made by mkfs: the file holds the first ⌈T/63⌉ blocks
+# Images of FAT16, FAT32 and NTFS volumes with deleted files: the file holds the first ⌈T/63⌉ blocks
 # of 63 sectors, zero-padded; a scan of the image lists what a scan of the volume lists, and The
 # Sleuth Kit reads the same files from both. An image onto its own source and a file of zeros
 # are refused.
 set -euo pipefail
 cli=$(realpath "$1")
 src=${RESTORA_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
-for tool in mkfs.fat mcopy mdel mkntfs ntfscp fls; do
+for tool in mkfs.fat mcopy mdel mdeltree mkntfs ntfscp fls; do
   command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 0; }
 done
 work=$(mktemp -d)
@@ -15,10 +15,14 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 head -c 300000 /dev/urandom >big.bin
-printf 'small file\n' >small.txt
 
 # The total sector count stored in a boot sector: $2 bytes at offset $3.
 total_sectors() { od -An -t "u$2" -j "$3" -N "$2" "$1" | tr -d ' '; }
+# A FAT boot sector keeps the count in 16 bits at 0x13, or in 32 bits at 0x20 when that is 0.
+fat_total_sectors() {
+  local short; short=$(total_sectors "$1" 2 19)
+  if [ "$short" -ne 0 ]; then echo "$short"; else total_sectors "$1" 4 32; fi
+}
 
 check_image() {  # volume, total sectors
   local volume=$1 total=$2
@@ -34,18 +38,13 @@ check_image() {  # volume, total sectors
   diff <(fls -r -p "$volume") <(fls -r -p "$volume.qxi") >/dev/null || { echo "FAIL: $volume: fls differs"; exit 1; }
 }
 
-# FAT16 and FAT32 with sector counts that are not multiples of 63, one file deleted in each.
-truncate -s $((40000 * 512)) fat16.img
-mkfs.fat -F 16 fat16.img >/dev/null
-truncate -s $((70001 * 512)) fat32.img
-mkfs.fat -F 32 fat32.img >/dev/null
-for volume in fat16.img fat32.img; do
-  mcopy -i "$volume" big.bin small.txt ::/
-  mdel -i "$volume" ::/small.txt
+# Filled and partly deleted FAT16 and FAT32 volumes; neither sector count is a multiple of 63.
+for width in 16 32; do
+  bash "$src/scripts/make-fat-volume.sh" "$width" "fat$width.img" "fat$width.tsv" $((width == 16 ? 20 : 40))
+  "$cli" scan "fat$width.img" --list | grep -q '^deleted-file' || { echo "FAIL: no deleted files on fat$width.img"; exit 1; }
 done
-check_image fat16.img "$(total_sectors fat16.img 2 19)"
-check_image fat32.img "$(total_sectors fat32.img 4 32)"
-
+check_image fat16.img "$(fat_total_sectors fat16.img)"
+check_image fat32.img "$(fat_total_sectors fat32.img)"
 # NTFS: mkntfs leaves the last sector outside the volume, so T is one less than the file holds.
 # With an ntfs-3g mount the volume holds deleted files, which the scan of the image must list.
 if command -v setfattr >/dev/null && command -v openssl >/dev/null && [ -e /dev/fuse ]; then

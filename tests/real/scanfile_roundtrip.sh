@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A scan saved with --save-scan and printed again with show gives the scan's own listing, on
-# volumes made by mkfs and on the public sample volumes; cut and damaged scan files are shown
+# filled and partly deleted FAT16, FAT32 and NTFS volumes and on the public sample volumes; cut and damaged scan files are shown
 # without a crash, and a file that is no scan file is refused.
 set -euo pipefail
 cli=$(realpath "$1")
 src=${RESTORA_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
-for tool in mkfs.fat mcopy mdel python3; do
+for tool in mkfs.fat mcopy mdel mdeltree python3; do
   command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 0; }
 done
 work=$(mktemp -d)
@@ -23,19 +23,12 @@ roundtrip() {
   cmp scan.txt show.txt || { echo "FAIL: $*: show --list differs from scan --list"; exit 1; }
 }
 
-printf 'some text\n' >a.txt
-head -c 5000 /dev/urandom >b.bin
-truncate -s 20M fat16.img
-mkfs.fat -F 16 fat16.img >/dev/null
-truncate -s 40M fat32.img
-mkfs.fat -F 32 fat32.img >/dev/null
-for volume in fat16.img fat32.img; do
-  mmd -i "$volume" ::/dir
-  mcopy -i "$volume" a.txt b.bin ::/dir/
-  mcopy -i "$volume" a.txt ::/
-  mdel -i "$volume" ::/dir/b.bin ::/a.txt
-  roundtrip "$volume"
+for width in 16 32; do
+  bash "$src/scripts/make-fat-volume.sh" "$width" "fat$width.img" "fat$width.tsv"
+  "$cli" scan "fat$width.img" --list | grep -q '^deleted-file' || { echo "FAIL: no deleted files on fat$width.img"; exit 1; }
+  roundtrip "fat$width.img"
 done
+roundtrip fat32.img --lost --all-types
 if command -v ntfs-3g >/dev/null && command -v setfattr >/dev/null && command -v openssl >/dev/null && [ -e /dev/fuse ]; then
   bash "$src/scripts/make-ntfs-volume.sh" ntfs.img manifest.tsv 32
   roundtrip ntfs.img
