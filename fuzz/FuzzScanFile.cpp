@@ -23,11 +23,13 @@ std::string WriteBack(const restora::EngineState& state) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace restora;
-  EngineState first;
+  // Kept across inputs, as a program that opens one scan file after another keeps its state: each
+  // read frees the tree before it.
+  static EngineState first;
+  static EngineState second;
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   if (ReadScanInfoFrom(first, in) != 1) return 0;
   const std::string written = WriteBack(first);
-  EngineState second;
   std::istringstream again(std::string(reinterpret_cast<const char*>(restora::kScanFileSignature.data()), 8) +
                            std::string(2, '\0') + written);
   if (ReadScanInfoFrom(second, again) != 1 || WriteBack(second) != written) std::abort();
