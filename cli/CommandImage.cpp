@@ -1,57 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // restora-cli image: copies a volume (a block device or an image file) into an image file.
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "CliSupport.h"
 #include "ImageFile.h"
+#include "OutputGuard.h"
 #include "ScanDriver.h"
 #include "SourceOpener.h"
 
 namespace restora::cli {
-
-namespace {
-
-// The whole disk a partition's device number belongs to, from sysfs; the number itself when it
-// is not a partition.
-dev_t ContainingDisk(dev_t device) {
-  const std::string base = "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-  std::error_code ec;
-  if (!std::filesystem::exists(base + "/partition", ec)) return device;
-  std::ifstream parent(base + "/../dev");
-  unsigned int parentMajor = 0;
-  unsigned int parentMinor = 0;
-  char colon = 0;
-  if (parent >> parentMajor >> colon >> parentMinor && colon == ':') return makedev(parentMajor, parentMinor);
-  return device;
-}
-
-// Why writing the image to out would change the source, or empty when it would not: out is the
-// source itself, or the source is a block device that holds the file system out would be
-// written to (directly, or as the disk of that partition).
-std::string WhyOutputTouchesSource(const std::string& source, const std::string& out) {
-  struct stat sourceInfo {};
-  if (::stat(source.c_str(), &sourceInfo) != 0) return {};
-  struct stat outInfo {};
-  if (::stat(out.c_str(), &outInfo) == 0 && outInfo.st_dev == sourceInfo.st_dev && outInfo.st_ino == sourceInfo.st_ino) {
-    return "the image file " + out + " is the source itself";
-  }
-  if (!S_ISBLK(sourceInfo.st_mode)) return {};
-  std::filesystem::path folder = std::filesystem::absolute(out).parent_path();
-  struct stat folderInfo {};
-  if (::stat(folder.c_str(), &folderInfo) != 0) return {};
-  if (folderInfo.st_dev == sourceInfo.st_rdev || ContainingDisk(folderInfo.st_dev) == sourceInfo.st_rdev) {
-    return "the image file " + out + " would be written onto the source " + source;
-  }
-  return {};
-}
-
-}  // namespace
 
 int RunImage(const Args& args) {
   ArgScanner scanner(args);

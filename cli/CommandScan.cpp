@@ -2,6 +2,7 @@
 // restora-cli scan: runs the fast scan (or a lost-file or advanced search) and prints the tree.
 #include <cstdio>
 
+#include "OutputGuard.h"
 #include "ScanDriver.h"
 #include "ScanFile.h"
 #include "ScanJob.h"
@@ -16,6 +17,10 @@ int RunScan(const Args& args) {
   const std::optional<std::string> saveScan = scanner.Value("--save-scan");
   const std::vector<std::string> positionals = scanner.Positionals();
   if (positionals.size() != 1) return Fail("usage: restora-cli scan SOURCE [--json|--list] [options]");
+  if (saveScan) {
+    const std::string why = WhyOutputTouchesSource(positionals[0], *saveScan);
+    if (!why.empty()) return Fail("refused: " + why);
+  }
 
   EngineState state;
   TerminalProgress sink("scanning");

@@ -111,7 +111,8 @@ void OverlayPathBytes(std::u16string& path, Bytes bytes) {
   if (path.size() < characters) path.resize(characters, u'\0');
   for (size_t i = 0; i < bytes.size(); ++i) {
     char16_t& c = path[i / 2];
-    c = i % 2 == 0 ? static_cast<char16_t>((c & 0xFF00) | bytes[i]) : static_cast<char16_t>((c & 0x00FF) | (bytes[i] << 8));
+    c = i % 2 == 0 ? static_cast<char16_t>((c & 0xFF00) | bytes[i])
+                   : static_cast<char16_t>((c & 0x00FF) | (bytes[i] << 8));
   }
 }
 

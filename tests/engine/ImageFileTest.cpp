@@ -89,7 +89,8 @@ class ImageFileTest : public testing::Test {
 
 TEST_F(ImageFileTest, CopiesWholeBlocksAndPadsWithZeros) {
   // 1,000 sectors: 16 blocks; a multiple of 63 past one large read; a source shorter than T.
-  for (const auto& [total, held] : std::vector<std::pair<uint32_t, size_t>>{{1000, 1000}, {63 * 70, 63 * 70 + 9}, {5000, 300}}) {
+  const std::vector<std::pair<uint32_t, size_t>> volumes{{1000, 1000}, {63 * 70, 63 * 70 + 9}, {5000, 300}};
+  for (const auto& [total, held] : volumes) {
     SCOPED_TRACE(total);
     CleanUp(state_);
     const std::vector<uint8_t> source = Fat16Volume(total, held);

@@ -129,7 +129,9 @@ TEST(ScanFile, PinsTheByteLayoutInBothNodeLayouts) {
     const std::vector<std::array<bool, 3>> links{{false, true, false}, {true, true, true}, {false, false, true},
                                                  {false, true, true}, {false, false, true}};
     for (size_t i = 0; i < links.size(); ++i) {
-      for (size_t field = 0; field < 3; ++field) EXPECT_EQ(LoadU32(b, records[i].offset + 4 * field) != 0, links[i][field]);
+      for (size_t field = 0; field < 3; ++field) {
+        EXPECT_EQ(LoadU32(b, records[i].offset + 4 * field) != 0, links[i][field]) << i << ' ' << field;
+      }
     }
     // The node's fields sit where its kind's layout puts them (the codec's own test has them all).
     const size_t f = records[4].offset;
@@ -151,7 +153,8 @@ TEST(ScanFile, RoundTripKeepsShapeFieldsAndParentLinks) {
     Append(written, Append(written, c, u"c2", kStatusFolder), u"c21", 0);
     Append(written, written.scanRoot->firstChild, u"A2", kStatusFolder)->carveSource = kCarveDisk;
     NumberTree(written, written.scanRoot);
-    const auto folder = std::filesystem::path(testing::TempDir()) / ("scanfile-" + std::to_string(std::random_device()()));
+    const auto folder =
+        std::filesystem::path(testing::TempDir()) / ("scanfile-" + std::to_string(std::random_device()()));
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "t.qxs").string();
     ASSERT_EQ(WriteScanInfo(written, path), 1);

@@ -60,6 +60,12 @@ for round in 1 2 3 4 5; do
   "$cli" show random.qxs --json | python3 -m json.tool >/dev/null || { echo "FAIL: random bytes, round $round"; exit 1; }
 done
 
+# A scan file is never written over the source it was scanned from.
+before=$(md5sum <fat16.img)
+if "$cli" scan fat16.img --save-scan ./fat16.img >/dev/null 2>err.txt; then echo "FAIL: saved a scan over its source"; exit 1; fi
+grep -q "is the source itself" err.txt || { echo "FAIL: unclear refusal: $(cat err.txt)"; exit 1; }
+[ "$(md5sum <fat16.img)" = "$before" ] || { echo "FAIL: the source changed"; exit 1; }
+
 printf 'DAZ-\xaa\x55\0\0' >wrong.qxs
 if "$cli" show wrong.qxs 2>err.txt; then echo "FAIL: a file without the signature was shown"; exit 1; fi
 grep -q "not a scan information file" err.txt || { echo "FAIL: message: $(cat err.txt)"; exit 1; }
