@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copying found files made of raw sectors or FAT clusters.
+#include "FileData.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "ByteReader.h"
+#include "FatScan.h"
+#include "VolumeAccess.h"
+
+namespace restora {
+
+namespace {
+
+constexpr uint64_t kRawPieceBytes = 1024 * 1024;
+constexpr uint64_t kSectorsPerRawPiece = kRawPieceBytes / kSectorSize;
+
+// Cluster 2 of a FAT16 volume lies past the fixed root area of 32 sectors; on FAT32 it is the
+// first sector of the data area. False for cluster numbers below 2, which hold no data.
+bool FatClusterSector(const VolumeInfo& info, uint64_t cluster, uint64_t& sector) {
+  if (cluster < 2) return false;
+  sector = (cluster - 2) * info.fatSectorsPerCluster + info.clusterBaseSector;
+  if (info.kind == SourceKind::Fat16) sector += 32;
+  return true;
+}
+
+}  // namespace
+
+bool UsesChainMode(uint64_t size, uint64_t clusterBytes, uint64_t links) {
+  uint64_t chainBytes = 0;
+  if (links == 0 || !CheckedMul(links, clusterBytes, chainBytes)) return false;
+  return size <= chainBytes && chainBytes - clusterBytes <= size;
+}
+
+int CopyRawData(EngineState& state, const ScanNode& node, OutputFile& file) {
+  const uint64_t start = state.NtfsLayout() ? node.location : node.firstCluster;
+  const uint64_t total = state.volumeInfo.totalSectors;
+  uint64_t size = node.size;
+  int result = 1;
+  const uint64_t sectorsLeft = start < total ? total - start : 0;
+  uint64_t roomBytes = 0;
+  if (!CheckedMul(sectorsLeft, kSectorSize, roomBytes)) roomBytes = ~uint64_t{0};
+  if (size > roomBytes) {
+    size = roomBytes;
+    result = 0;
+  }
+  if (state.deviceHandle) state.deviceHandle->AdviseSequential();
+
+  std::vector<uint8_t> buffer(std::min(size, kRawPieceBytes), 0);
+  const uint64_t wholePieces = size / kRawPieceBytes;
+  for (uint64_t k = 0; k < wholePieces; ++k) {
+    std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+    // An unreadable MiB becomes zeros, so that what follows keeps its offset in the file.
+    if (!ReadSectors(state, start + k * kSectorsPerRawPiece, buffer)) {
+      std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+      result = 0;
+    }
+    if (!file.Write(buffer)) return 0;
+  }
+  const uint64_t rest = size % kRawPieceBytes;
+  if (rest > 0) {
+    std::span<uint8_t> piece(buffer.data(), static_cast<size_t>(rest));
+    std::fill(piece.begin(), piece.end(), uint8_t{0});
+    if (!ReadSectors(state, start + wholePieces * kSectorsPerRawPiece, piece)) {
+      std::fill(piece.begin(), piece.end(), uint8_t{0});
+      result = 0;
+    }
+    if (!file.Write(piece)) return 0;
+  }
+  return result;
+}
+
+int CopyFatData(EngineState& state, const ScanNode& node, OutputFile& file) {
+  const VolumeInfo& info = state.volumeInfo;
+  const uint64_t clusterBytes = uint64_t{info.fatSectorsPerCluster} * kSectorSize;
+  const uint64_t size = node.size;
+  (void)BuildClusterChain(state, node.firstCluster);  // a partial chain simply fails the mode test
+  std::vector<ClusterLink> chain = std::move(state.clusterChain);
+  state.clusterChain.clear();
+  if (clusterBytes == 0) return size == 0 ? 1 : 0;
+  const bool chainMode = UsesChainMode(size, clusterBytes, chain.size());
+
+  std::vector<uint8_t> buffer(static_cast<size_t>(clusterBytes), 0);
+  int result = 1;
+  uint64_t written = 0;
+  for (uint64_t index = 0; written < size; ++index) {
+    const uint64_t cluster = chainMode ? chain[static_cast<size_t>(index)].cluster : uint64_t{node.firstCluster} + index;
+    uint64_t sector = 0;
+    // The file cannot go on outside the volume's data area.
+    if (!FatClusterSector(info, cluster, sector) || sector >= info.totalSectors ||
+        info.totalSectors - sector < info.fatSectorsPerCluster) {
+      return 0;
+    }
+    std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+    if (!ReadSectors(state, sector, buffer)) {
+      std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+      result = 0;
+    }
+    const uint64_t piece = std::min(clusterBytes, size - written);
+    if (!file.Write(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(piece)))) return 0;
+    written += piece;
+  }
+  return result;
+}
+
+}  // namespace restora
