@@ -168,7 +168,13 @@ int CopyExtents(EngineState& state, const DataAttribute& data, OutputFile& file)
       continue;
     }
     if (vcn >= usefulClusters) break;
-    if (run.lcn >= clusterCount || run.length > clusterCount - run.lcn) return 0;  // past the volume
+    // An extent past the volume or a failed read ends the copy. Clusters already read stay,
+    // unless they are part of a compressed unit that cannot be decoded without the rest.
+    auto endEarly = [&]() {
+      if (!data.compressed) (void)flush(false);
+      return 0;
+    };
+    if (run.lcn >= clusterCount || run.length > clusterCount - run.lcn) return endEarly();
     uint64_t done = 0;
     while (done < run.length && vcn < usefulClusters) {
       if (pending == unit.size() && !flush(false)) return 0;
@@ -176,7 +182,7 @@ int CopyExtents(EngineState& state, const DataAttribute& data, OutputFile& file)
       const uint64_t batch =
           std::min({uint64_t{run.length} - done, (unit.size() - pending) / clusterBytes, usefulClusters - vcn});
       const std::span<uint8_t> target(unit.data() + pending, static_cast<size_t>(batch * clusterBytes));
-      if (!ReadSectors(state, (run.lcn + done) * sectorsPerCluster, target)) return 0;
+      if (!ReadSectors(state, (run.lcn + done) * sectorsPerCluster, target)) return endEarly();
       pending += target.size();
       done += batch;
       vcn += batch;
