@@ -25,6 +25,18 @@ bool FatClusterSector(const VolumeInfo& info, uint64_t cluster, uint64_t& sector
   return true;
 }
 
+// Reads a piece of a found file at sector into buffer; what the source does not deliver (past
+// its end) reads as zeros. Only that tail is cleared, so a MiB read costs no extra pass over it.
+bool ReadPiece(EngineState& state, uint64_t sector, std::span<uint8_t> buffer) {
+  uint64_t offset = 0;
+  size_t delivered = 0;
+  const bool ok = state.deviceHandle && SectorToByteOffset(sector, offset) &&
+                  state.deviceHandle->ReadAt(offset, buffer, &delivered) == 1;
+  if (!ok) delivered = 0;  // an unreadable piece becomes zeros, so what follows keeps its offset
+  std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(std::min(delivered, buffer.size())), buffer.end(), uint8_t{0});
+  return ok;
+}
+
 }  // namespace
 
 bool UsesChainMode(uint64_t size, uint64_t clusterBytes, uint64_t links) {
@@ -50,22 +62,13 @@ int CopyRawData(EngineState& state, const ScanNode& node, OutputFile& file) {
   std::vector<uint8_t> buffer(std::min(size, kRawPieceBytes), 0);
   const uint64_t wholePieces = size / kRawPieceBytes;
   for (uint64_t k = 0; k < wholePieces; ++k) {
-    std::fill(buffer.begin(), buffer.end(), uint8_t{0});
-    // An unreadable MiB becomes zeros, so that what follows keeps its offset in the file.
-    if (!ReadSectors(state, start + k * kSectorsPerRawPiece, buffer)) {
-      std::fill(buffer.begin(), buffer.end(), uint8_t{0});
-      result = 0;
-    }
+    if (!ReadPiece(state, start + k * kSectorsPerRawPiece, buffer)) result = 0;
     if (!file.Write(buffer)) return 0;
   }
   const uint64_t rest = size % kRawPieceBytes;
   if (rest > 0) {
-    std::span<uint8_t> piece(buffer.data(), static_cast<size_t>(rest));
-    std::fill(piece.begin(), piece.end(), uint8_t{0});
-    if (!ReadSectors(state, start + wholePieces * kSectorsPerRawPiece, piece)) {
-      std::fill(piece.begin(), piece.end(), uint8_t{0});
-      result = 0;
-    }
+    const std::span<uint8_t> piece(buffer.data(), static_cast<size_t>(rest));
+    if (!ReadPiece(state, start + wholePieces * kSectorsPerRawPiece, piece)) result = 0;
     if (!file.Write(piece)) return 0;
   }
   return result;
