@@ -63,6 +63,17 @@ bool MountSourceDevice(dev_t device, const std::string& mountInfo, dev_t& source
   return false;
 }
 
+// What a loop device reads: its backing file as "device:inode" when the file can be looked at,
+// else the path sysfs gives; empty for any other device.
+std::string LoopBackingFile(dev_t device, const std::string& sysRoot) {
+  std::ifstream in(DeviceFolder(device, sysRoot) / "loop" / "backing_file");
+  std::string path;
+  if (!std::getline(in, path) || path.empty()) return {};
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  return path;
+}
+
 }  // namespace
 
 std::vector<dev_t> UnderlyingDevices(dev_t device, const std::string& sysRoot) {
@@ -86,9 +97,20 @@ std::vector<dev_t> UnderlyingDevices(dev_t device, const std::string& sysRoot) {
 
 bool DevicesOverlap(dev_t sourceDevice, const std::vector<dev_t>& destinationDevices, const std::string& sysRoot) {
   const std::vector<dev_t> sourceStack = UnderlyingDevices(sourceDevice, sysRoot);
+  std::vector<std::string> sourceFiles;
+  for (dev_t device : sourceStack) {
+    std::string file = LoopBackingFile(device, sysRoot);
+    if (!file.empty()) sourceFiles.push_back(std::move(file));
+  }
   for (dev_t destination : destinationDevices) {
-    if (Contains(UnderlyingDevices(destination, sysRoot), sourceDevice)) return true;
+    const std::vector<dev_t> destinationStack = UnderlyingDevices(destination, sysRoot);
+    if (Contains(destinationStack, sourceDevice)) return true;
     if (Contains(sourceStack, destination)) return true;
+    // Two loop devices over one file share its blocks, whatever their offsets.
+    for (dev_t device : destinationStack) {
+      const std::string file = LoopBackingFile(device, sysRoot);
+      if (!file.empty() && std::find(sourceFiles.begin(), sourceFiles.end(), file) != sourceFiles.end()) return true;
+    }
   }
   return false;
 }

@@ -17,7 +17,7 @@ std::vector<dev_t> UnderlyingDevices(dev_t device, const std::string& sysRoot);
 
 // True when writing to a file system on one of destinationDevices can change sourceDevice:
 // either lies on the other (a partition of the source disk, the disk of a source partition, a
-// volume built on the source).
+// volume built on the source), or both are loop devices over the same file.
 bool DevicesOverlap(dev_t sourceDevice, const std::vector<dev_t>& destinationDevices, const std::string& sysRoot);
 
 // Checks a source path against a destination folder. A source that is not a block device (an

@@ -115,6 +115,13 @@ class DeviceStackTest : public ::testing::Test {
     fs::create_directory_symlink(folder, fs::path(temp.Path()) / "dev/block" / number);
   }
 
+  void AddLoop(const std::string& number, const std::string& backingFile) {
+    const fs::path folder = fs::path(temp.Path()) / "devices/virtual" / number;
+    AddDevice(folder, number);
+    fs::create_directories(folder / "loop");
+    std::ofstream(folder / "loop/backing_file") << backingFile << "\n";
+  }
+
   bool Overlap(dev_t source, dev_t destination) { return DevicesOverlap(source, {destination}, temp.Path()); }
 
   test::TempFolder temp;
@@ -133,6 +140,15 @@ TEST_F(DeviceStackTest, ADestinationOnTheSourceOrBuiltOnItIsRefused) {
   EXPECT_FALSE(Overlap(sdb, sda1));
   EXPECT_FALSE(Overlap(sda, tmpfs));
   EXPECT_TRUE(DevicesOverlap(sda2, {tmpfs, sda2}, temp.Path()));  // the mount's own device counts too
+}
+
+TEST_F(DeviceStackTest, LoopDevicesOverOneFileOverlap) {
+  AddLoop("7:0", "/images/disk.img");
+  AddLoop("7:1", "/images/disk.img");  // the same file at another offset, as a partition would be
+  AddLoop("7:2", "/images/other.img");
+  EXPECT_TRUE(Overlap(makedev(7, 0), makedev(7, 1)));
+  EXPECT_FALSE(Overlap(makedev(7, 0), makedev(7, 2)));
+  EXPECT_FALSE(Overlap(makedev(7, 0), sda1));
 }
 
 TEST(DeviceOverlap, AnImageFileSourceIsNeverRefused) {
