@@ -146,7 +146,8 @@ class PrintingListener final : public SaveListener {
       case SaveOutcome::NotEntered: std::printf("failed %s: cannot enter: %s\n", path, entry.reason.c_str()); break;
     }
     if (entry.leftOut > 0) {
-      std::printf("failed %s/…: %llu entries below it not saved\n", path, static_cast<unsigned long long>(entry.leftOut));
+      std::printf("failed %s/…: %llu entries below it not saved\n", path,
+                  static_cast<unsigned long long>(entry.leftOut));
     }
     std::fflush(stdout);
   }

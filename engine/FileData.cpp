@@ -88,7 +88,8 @@ int CopyFatData(EngineState& state, const ScanNode& node, OutputFile& file) {
   int result = 1;
   uint64_t written = 0;
   for (uint64_t index = 0; written < size; ++index) {
-    const uint64_t cluster = chainMode ? chain[static_cast<size_t>(index)].cluster : uint64_t{node.firstCluster} + index;
+    const uint64_t cluster =
+        chainMode ? chain[static_cast<size_t>(index)].cluster : uint64_t{node.firstCluster} + index;
     uint64_t sector = 0;
     // The file cannot go on outside the volume's data area.
     if (!FatClusterSector(info, cluster, sector) || sector >= info.totalSectors ||

@@ -84,7 +84,8 @@ size_t DecompressUnit(Bytes unit, MutableBytes output) {
       // A stored chunk; bytes past the unit's end stay zero.
       if (i < unit.size()) {
         const size_t available = std::min(stored, unit.size() - i);
-        std::copy_n(unit.begin() + static_cast<std::ptrdiff_t>(i), available, output.begin() + static_cast<std::ptrdiff_t>(o));
+        std::copy_n(unit.begin() + static_cast<std::ptrdiff_t>(i), available,
+                    output.begin() + static_cast<std::ptrdiff_t>(o));
       }
       o += stored;
     } else {

@@ -85,7 +85,8 @@ class PlacedOutput {
     if (!PadTo(offset)) return false;
     const uint64_t room = realSize_ - position_;  // PadTo keeps position_ at most realSize_
     if (bytes.size() > room) bytes = bytes.first(static_cast<size_t>(room));
-    const uint64_t valid = initializedSize_ > position_ ? std::min<uint64_t>(initializedSize_ - position_, bytes.size()) : 0;
+    const uint64_t valid =
+        initializedSize_ > position_ ? std::min<uint64_t>(initializedSize_ - position_, bytes.size()) : 0;
     if (valid > 0 && !Emit(bytes.first(static_cast<size_t>(valid)))) return false;
     return Zeros(bytes.size() - valid);
   }

@@ -83,7 +83,8 @@ std::vector<dev_t> UnderlyingDevices(dev_t device, const std::string& sysRoot) {
     const fs::path folder = fs::canonical(DeviceFolder(found[next], sysRoot), ec);
     if (ec) continue;
     dev_t related = 0;
-    if (fs::exists(folder / "partition", ec) && ReadDevFile(folder.parent_path(), related) && !Contains(found, related)) {
+    const bool partition = fs::exists(folder / "partition", ec);
+    if (partition && ReadDevFile(folder.parent_path(), related) && !Contains(found, related)) {
       found.push_back(related);
     }
     for (fs::directory_iterator it(folder / "slaves", ec), end; !ec && it != end; it.increment(ec)) {

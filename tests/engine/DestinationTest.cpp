@@ -42,7 +42,8 @@ TEST(PosixDestination, OnlyTheSaveFolderCanBeMadeInTheDestinationItself) {
   EXPECT_EQ(destination->CreateFolder("#"), CreateStatus::Done);
   EXPECT_EQ(destination->CreateFolder("#"), CreateStatus::Exists);
   ASSERT_EQ(destination->EnterFolder("#"), 1);
-  for (const std::string& bad : std::vector<std::string>{"", ".", "..", "a/b", std::string("a\0b", 3), std::string(256, 'x')}) {
+  const std::vector<std::string> badNames{"", ".", "..", "a/b", std::string("a\0b", 3), std::string(256, 'x')};
+  for (const std::string& bad : badNames) {
     EXPECT_EQ(destination->CreateFolder(bad), CreateStatus::Failed) << bad;
     EXPECT_EQ(destination->EnterFolder(bad), 0) << bad;
   }
