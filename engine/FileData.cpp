@@ -37,13 +37,15 @@ bool ReadPiece(EngineState& state, uint64_t sector, std::span<uint8_t> buffer) {
   return ok;
 }
 
-}  // namespace
-
+// The chain holds exactly the clusters a file of size bytes needs; a size that is a whole number
+// of clusters also accepts one spare cluster.
 bool UsesChainMode(uint64_t size, uint64_t clusterBytes, uint64_t links) {
   uint64_t chainBytes = 0;
   if (links == 0 || !CheckedMul(links, clusterBytes, chainBytes)) return false;
   return size <= chainBytes && chainBytes - clusterBytes <= size;
 }
+
+}  // namespace
 
 int CopyRawData(EngineState& state, const ScanNode& node, OutputFile& file) {
   const uint64_t start = state.NtfsLayout() ? node.location : node.firstCluster;

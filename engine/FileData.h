@@ -23,9 +23,4 @@ int CopyRawData(EngineState& state, const ScanNode& node, OutputFile& file);
 // Returns 1 when every read and write succeeded and the whole size was copied, 0 otherwise.
 int CopyFatData(EngineState& state, const ScanNode& node, OutputFile& file);
 
-// Whether CopyFatData would follow the chain for a file of size bytes on clusters of
-// clusterBytes, given a chain of links clusters: the chain holds exactly the clusters the size
-// needs (a size that is a whole number of clusters also accepts one spare cluster).
-bool UsesChainMode(uint64_t size, uint64_t clusterBytes, uint64_t links);
-
 }  // namespace restora

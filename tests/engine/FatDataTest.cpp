@@ -148,15 +148,5 @@ INSTANTIATE_TEST_SUITE_P(BothFatKinds, FatDataTest, ::testing::Values(SourceKind
                            return info.param == SourceKind::Fat16 ? std::string("Fat16") : std::string("Fat32");
                          });
 
-TEST(FatData, ChainModeBoundaries) {
-  EXPECT_TRUE(UsesChainMode(5000, 4096, 2));
-  EXPECT_TRUE(UsesChainMode(8192, 4096, 3));   // one spare cluster
-  EXPECT_FALSE(UsesChainMode(8191, 4096, 3));
-  EXPECT_FALSE(UsesChainMode(8193, 4096, 2));
-  EXPECT_FALSE(UsesChainMode(0, 4096, 0));     // no chain at all
-  EXPECT_TRUE(UsesChainMode(0, 4096, 1));
-  EXPECT_FALSE(UsesChainMode(1, 4096, uint64_t{1} << 62));  // the chain's bytes overflow
-}
-
 }  // namespace
 }  // namespace restora
