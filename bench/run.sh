@@ -6,7 +6,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$top/bench/out}
-cli=${RESTORA_CLI:-$top/build/cli/restora-cli}
+cli=${RESTORA_CLI:-$top/build-bench/cli/restora-cli}
 runs=${RUNS:-3}
 
 need=()
@@ -16,9 +16,11 @@ done
 if [ "${#need[@]}" -gt 0 ]; then
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
 fi
-if [ ! -x "$cli" ]; then
-  cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRESTORA_BUILD_TESTS=OFF >/dev/null
-  ninja -C "$top/build" >/dev/null
+if [ -z "${RESTORA_CLI:-}" ]; then
+  # An optimised build without sanitizers, whatever other build folders are configured for.
+  cmake -S "$top" -B "$top/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRESTORA_SANITIZE=OFF \
+    -DRESTORA_BUILD_TESTS=OFF >/dev/null
+  ninja -C "$top/build-bench" >/dev/null
 fi
 "$top/bench/make-volumes.sh" "$out" >/dev/null
 

@@ -36,11 +36,19 @@ uint64_t SearchEnd(const EngineState& state) {
 // a failing or short read loses exactly the blocks it would lose read block by block.
 void ReadBlocks(EngineState& state, uint64_t firstSector, size_t blockCount, std::vector<uint8_t>& buffer) {
   const size_t length = blockCount * kBlockBytes;
-  std::fill_n(buffer.begin(), length, uint8_t{0});
-  if (!state.deviceHandle) return;
   size_t delivered = 0;
   const std::span<uint8_t> whole(buffer.data(), length);
-  if (state.deviceHandle->ReadAt(firstSector * kSectorSize, whole, &delivered) == 1 && delivered == length) return;
+  if (state.deviceHandle && state.deviceHandle->ReadAt(firstSector * kSectorSize, whole, &delivered) == 1) {
+    // A read that succeeded delivered a prefix; what it did not deliver reads as zeros, as it
+    // would from a cleared buffer, without clearing megabytes that the read overwrites anyway.
+    std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(std::min(delivered, length)),
+              buffer.begin() + static_cast<std::ptrdiff_t>(length), uint8_t{0});
+    if (delivered == length) return;
+  }
+  if (!state.deviceHandle) {
+    std::fill_n(buffer.begin(), length, uint8_t{0});
+    return;
+  }
   for (size_t block = 0; block < blockCount; ++block) {
     const std::span<uint8_t> part(buffer.data() + block * kBlockBytes, kBlockBytes);
     std::fill(part.begin(), part.end(), uint8_t{0});

@@ -13,7 +13,7 @@ namespace restora {
 constexpr uint64_t kSearchBlockSectors = 63;
 
 // Blocks read at once; the sectors are still examined block by block, in order.
-constexpr uint64_t kSearchBlocksPerRead = 128;
+constexpr uint64_t kSearchBlocksPerRead = 16;
 
 // Searches the whole open source for the types of signatureList (the selected list), sector by
 // sector and, within a sector, record by record from the list's head, and files every hit below

@@ -4,6 +4,6 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
-cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRESTORA_BUILD_TESTS=OFF >/dev/null
+cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRESTORA_SANITIZE=OFF -DRESTORA_BUILD_TESTS=OFF >/dev/null
 ninja -C "$top/build"
 "$top/scripts/sample.sh" "$top/build/cli/restora-cli" "$top/build/sample"
