@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "SourceReader.h"
+
 namespace restora {
 
 // The folder inside the destination that receives every saved entry.
@@ -25,6 +27,13 @@ class OutputFile {
   virtual ~OutputFile() = default;
   // Appends bytes. Returns 1 when all of them were accepted, 0 when a write failed.
   [[nodiscard]] virtual int Write(std::span<const uint8_t> bytes) = 0;
+  // Appends length bytes of source from byteOffset on without passing them through memory, when
+  // the platform can (an in-kernel copy between two files). Returns the bytes appended: length
+  // when all were; fewer (0 included) when the caller must append the rest itself.
+  virtual uint64_t AppendFromSource(const SourceReader& source, uint64_t byteOffset, uint64_t length) {
+    (void)source, (void)byteOffset, (void)length;
+    return 0;
+  }
   // Writes what is still buffered and closes the file. Returns 1 when everything reached the
   // file, 0 when a write or the close failed.
   [[nodiscard]] virtual int Close() = 0;

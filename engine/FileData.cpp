@@ -14,7 +14,6 @@ namespace restora {
 namespace {
 
 constexpr uint64_t kRawPieceBytes = 1024 * 1024;
-constexpr uint64_t kSectorsPerRawPiece = kRawPieceBytes / kSectorSize;
 
 // Cluster 2 of a FAT16 volume lies past the fixed root area of 32 sectors; on FAT32 it is the
 // first sector of the data area. False for cluster numbers below 2, which hold no data.
@@ -61,17 +60,23 @@ int CopyRawData(EngineState& state, const ScanNode& node, OutputFile& file) {
   }
   if (state.deviceHandle) state.deviceHandle->AdviseSequential();
 
-  std::vector<uint8_t> buffer(std::min(size, kRawPieceBytes), 0);
-  const uint64_t wholePieces = size / kRawPieceBytes;
-  for (uint64_t k = 0; k < wholePieces; ++k) {
-    if (!ReadPiece(state, start + k * kSectorsPerRawPiece, buffer)) result = 0;
-    if (!file.Write(buffer)) return 0;
+  // Inside the kernel where the platform can copy from the source straight into the file; what
+  // that does not cover (all of it, usually, on a device) goes through memory a MiB at a time,
+  // from the sector where the copy stopped.
+  uint64_t done = 0;
+  uint64_t startByte = 0;
+  if (state.deviceHandle && SectorToByteOffset(start, startByte)) {
+    done = file.AppendFromSource(*state.deviceHandle, startByte, size);
   }
-  const uint64_t rest = size % kRawPieceBytes;
-  if (rest > 0) {
-    const std::span<uint8_t> piece(buffer.data(), static_cast<size_t>(rest));
-    if (!ReadPiece(state, start + wholePieces * kSectorsPerRawPiece, piece)) result = 0;
-    if (!file.Write(piece)) return 0;
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min(size - std::min(done, size), kRawPieceBytes)), 0);
+  while (done < size) {
+    const uint64_t sectorIndex = done / kSectorSize;
+    const auto skip = static_cast<size_t>(done % kSectorSize);
+    const uint64_t pieceBytes = std::min(kRawPieceBytes, size - sectorIndex * kSectorSize);
+    const std::span<uint8_t> piece(buffer.data(), static_cast<size_t>(pieceBytes));
+    if (!ReadPiece(state, start + sectorIndex, piece)) result = 0;
+    if (!file.Write(piece.subspan(skip))) return 0;
+    done = sectorIndex * kSectorSize + pieceBytes;
   }
   return result;
 }

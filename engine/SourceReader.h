@@ -29,6 +29,10 @@ class SourceReader {
 
   // Hints that the source will be read sequentially from here on (read-ahead); optional.
   virtual void AdviseSequential() {}
+
+  // A descriptor of the open source that the platform may copy from inside the kernel, without
+  // passing the bytes through memory; -1 when there is none (memory sources, injected faults).
+  virtual int CopyHandle() const { return -1; }
 };
 
 // A source held in memory; used by tests, fuzzers and the sample builder.

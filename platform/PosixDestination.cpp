@@ -54,6 +54,22 @@ class PosixOutputFile final : public OutputFile {
     return ok_ ? 1 : 0;
   }
 
+  uint64_t AppendFromSource(const SourceReader& source, uint64_t byteOffset, uint64_t length) override {
+    const int from = source.CopyHandle();
+    if (!ok_ || from < 0) return 0;
+    Flush();  // keep the order of what was appended
+    if (!ok_) return 0;
+    uint64_t copied = 0;
+    auto offset = static_cast<off_t>(byteOffset);
+    while (copied < length) {
+      const ssize_t done = ::copy_file_range(from, &offset, fd_, nullptr, static_cast<size_t>(length - copied), 0);
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) break;  // not supported here, the source's end, or an error: the caller goes on
+      copied += static_cast<uint64_t>(done);
+    }
+    return copied;
+  }
+
   int Close() override {
     if (fd_ < 0) return 0;
     Flush();
@@ -172,7 +188,8 @@ CreateStatus PosixDestination::CreateFile(const std::string& name, std::unique_p
     ::close(fd);
     return CreateStatus::Exists;
   }
-  if (::fcntl(fd, F_SETFL, O_WRONLY) != 0 || ::ftruncate(fd, 0) != 0) {
+  // A new file is empty already; truncating it anyway makes ext4 flush it on close.
+  if (::fcntl(fd, F_SETFL, O_WRONLY) != 0 || (info.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
     FailErrno(errno);
     ::close(fd);
     return CreateStatus::Failed;

@@ -20,6 +20,7 @@ class PosixSourceReader : public SourceReader {
   uint64_t SizeBytes() const override { return size_; }
   std::string Describe() const override { return path_; }
   void AdviseSequential() override;
+  int CopyHandle() const override { return fd_; }
 
   bool IsBlockDevice() const { return blockDevice_; }
   // The device number of the file system that holds the file, or the device itself.

@@ -281,6 +281,39 @@ TEST_F(RecoveryWriterTest, DeepTreesAreSavedWithoutRecursionOrRunningOutOfDescri
   EXPECT_EQ(destination->Depth(), 0u);  // back where the save started
 }
 
+// An output that copies from the source "inside the kernel" up to a limit, as an in-kernel copy
+// that stops early (another file system, an error) would; the rest must arrive through memory.
+class PartialCopyOutputFile final : public OutputFile {
+ public:
+  explicit PartialCopyOutputFile(uint64_t limit) : limit_(limit) {}
+  int Write(std::span<const uint8_t> data) override {
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return 1;
+  }
+  int Close() override { return 1; }
+  uint64_t AppendFromSource(const SourceReader& source, uint64_t byteOffset, uint64_t length) override {
+    std::vector<uint8_t> copied(static_cast<size_t>(std::min(length, limit_)));
+    size_t delivered = 0;
+    if (const_cast<SourceReader&>(source).ReadAt(byteOffset, copied, &delivered) != 1) return 0;
+    bytes.insert(bytes.end(), copied.begin(), copied.begin() + static_cast<std::ptrdiff_t>(delivered));
+    return delivered;
+  }
+  std::vector<uint8_t> bytes;
+
+ private:
+  uint64_t limit_;
+};
+
+TEST_F(RecoveryWriterTest, FoundFilesCopiedPartlyInTheKernelAreFinishedThroughMemory) {
+  state.deviceHandle = std::make_unique<MemorySourceReader>(volume);
+  ScanNode* found = AddFound(root, u"found", 100, 3 * 1024 * 1024);
+  for (uint64_t limit : {uint64_t{0}, uint64_t{1500001}, uint64_t{2 * 1024 * 1024}, uint64_t{1} << 40}) {
+    PartialCopyOutputFile out(limit);
+    EXPECT_EQ(CopyRawData(state, *found, out), 1);
+    EXPECT_EQ(out.bytes, Slice(100, 3 * 1024 * 1024)) << "copy stopped after " << limit << " bytes";
+  }
+}
+
 TEST_F(RecoveryWriterTest, FoundFilesAreCopiedInMebibyteReadsAndUnreadablePartsBecomeZeros) {
   auto reader = std::make_unique<FaultInjectingReader>(std::make_unique<MemorySourceReader>(volume));
   FaultInjectingReader* faults = reader.get();
