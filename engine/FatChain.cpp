@@ -28,9 +28,9 @@ void TrimLoop(std::vector<ClusterLink>& chain, uint32_t repeat, uint64_t cycleLe
 
 }  // namespace
 
-uint64_t FatClusterSector(const VolumeInfo& info, uint32_t cluster) {
+uint64_t FatClusterSector(const VolumeInfo& info, uint64_t cluster) {
   if (cluster < 2) return info.clusterBaseSector;
-  const uint64_t offset = uint64_t{cluster - 2} * info.fatSectorsPerCluster + info.clusterBaseSector;
+  const uint64_t offset = (cluster - 2) * info.fatSectorsPerCluster + info.clusterBaseSector;
   return IsFat16(info) ? offset + kFat16RootSectors : offset;
 }
 

@@ -16,7 +16,7 @@ namespace restora {
 // sectors at clusterBaseSector; on FAT32 it is clusterBaseSector itself. Clusters below 2 have
 // no data sector of their own: they give clusterBaseSector, which on FAT16 is the root area
 // that the scan tree marks with cluster 1.
-uint64_t FatClusterSector(const VolumeInfo& info, uint32_t cluster);
+uint64_t FatClusterSector(const VolumeInfo& info, uint64_t cluster);
 
 // Bytes in one cluster (sectorsPerCluster × 512).
 uint32_t FatClusterBytes(const VolumeInfo& info);

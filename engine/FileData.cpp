@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ByteReader.h"
+#include "FatChain.h"
 #include "FatScan.h"
 #include "VolumeAccess.h"
 
@@ -14,15 +15,6 @@ namespace restora {
 namespace {
 
 constexpr uint64_t kRawPieceBytes = 1024 * 1024;
-
-// Cluster 2 of a FAT16 volume lies past the fixed root area of 32 sectors; on FAT32 it is the
-// first sector of the data area. False for cluster numbers below 2, which hold no data.
-bool FatClusterSector(const VolumeInfo& info, uint64_t cluster, uint64_t& sector) {
-  if (cluster < 2) return false;
-  sector = (cluster - 2) * info.fatSectorsPerCluster + info.clusterBaseSector;
-  if (info.kind == SourceKind::Fat16) sector += 32;
-  return true;
-}
 
 // Reads a piece of a found file at sector into buffer; what the source does not deliver (past
 // its end) reads as zeros. Only that tail is cleared, so a MiB read costs no extra pass over it.
@@ -97,9 +89,9 @@ int CopyFatData(EngineState& state, const ScanNode& node, OutputFile& file) {
   for (uint64_t index = 0; written < size; ++index) {
     const uint64_t cluster =
         chainMode ? chain[static_cast<size_t>(index)].cluster : uint64_t{node.firstCluster} + index;
-    uint64_t sector = 0;
-    // The file cannot go on outside the volume's data area.
-    if (!FatClusterSector(info, cluster, sector) || sector >= info.totalSectors ||
+    // The file cannot go on outside the volume's data area; clusters below 2 hold no data.
+    const uint64_t sector = FatClusterSector(info, cluster);
+    if (cluster < 2 || sector >= info.totalSectors ||
         info.totalSectors - sector < info.fatSectorsPerCluster) {
       return 0;
     }
