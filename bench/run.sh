@@ -60,7 +60,7 @@ row "NTFS fast scan with paths" "$cli scan $out/ntfs.img --list" "fls -r -d -p" 
 row "NTFS fast scan with paths" "$cli scan $out/ntfs.img --list" "ntfsundelete -s" "ntfsundelete -s $out/ntfs.img"
 row "NTFS fast scan with paths" "$cli scan $out/ntfs.img --list" "ntfsundelete -s -v -P" "ntfsundelete -s -v -P $out/ntfs.img"
 row "FAT32 fast scan" "$cli scan $out/fat32.img --list" "fls -r -d -p" "fls -r -d -p $out/fat32.img"
-PEER_PREPARE="rm -rf $scratch/pr" row "signature search, all types" "$cli scan $out/disk.img --advanced --all-types --list" \
+PEER_PREPARE="rm -rf $scratch/pr && mkdir -p $scratch/pr" row "signature search, all types" "$cli scan $out/disk.img --advanced --all-types --list" \
   "PhotoRec, 6 types" "photorec /log /d $scratch/pr/out /cmd $out/disk.img partition_none,options,paranoid_no,fileopt,everything,disable,jpg,enable,png,enable,gif,enable,bmp,enable,zip,enable,pdf,enable,search"
 PEER_PREPARE="rm -rf $scratch/fm" row "signature search, all types" "$cli scan $out/disk.img --advanced --all-types --list" \
   "foremost -q, 6 types" "foremost -q -t $types6 -i $out/disk.img -o $scratch/fm"
