@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Fuzzes compound-document identification and sizing: the bytes after the first lie at sector s
+// of a memory source (s from the first byte), where a document's header is looked for; then the
+// signature search files whatever the source holds.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "CompoundDocument.h"
+#include "ScanTree.h"
+#include "SignatureSearch.h"
+
+namespace {
+
+restora::SignatureRecord Family(const char* extension) {
+  restora::SignatureRecord record;
+  std::strncpy(record.extension.data(), extension, record.extension.size() - 1);
+  std::strncpy(record.category.data(), "Documents", record.category.size() - 1);
+  record.selected = 1;
+  record.family = 2;
+  record.headerLength = 4;
+  const uint8_t magic[4] = {0xD0, 0xCF, 0x11, 0xE0};
+  std::memcpy(record.headerBytes.data(), magic, 4);
+  record.maxSizeMiB = 1024;
+  return record;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace restora;
+  if (size < 1) return 0;
+  const uint64_t sector = data[0] % 16;
+  std::vector<uint8_t> bytes(sector * 512 + (size - 1), 0);
+  std::memcpy(bytes.data() + sector * 512, data + 1, size - 1);
+  const uint64_t sectors = (bytes.size() + 511) / 512;
+
+  EngineState state;
+  state.deviceHandle = std::make_unique<MemorySourceReader>(std::move(bytes));
+  state.volumeInfo.kind = SourceKind::Disk;
+  state.volumeInfo.totalSectors = sectors;
+  state.signatureList = {Family("ppt"), Family("xls"), Family("doc")};
+  const SignatureRecord* type = IdentifyCompoundDocument(state, sector);
+  if (type != nullptr && (type < state.signatureList.data() || type >= state.signatureList.data() + 3)) __builtin_trap();
+  (void)CompoundDocumentSize(state, sector);
+
+  state.scanRoot = NewNode(state);
+  state.keepRunning = 1;
+  if (SearchSignatures(state) != 1) __builtin_trap();
+  FreeTree(state, state.scanRoot);
+  state.pool.FreeNode(state.scanRoot);
+  state.scanRoot = nullptr;
+  return 0;
+}
