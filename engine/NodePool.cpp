@@ -2,6 +2,8 @@
 // Chunked node allocation for scan trees.
 #include "NodePool.h"
 
+#include <algorithm>
+
 namespace restora {
 
 ScanNode* NodePool::NewNode() {
@@ -11,8 +13,11 @@ ScanNode* NodePool::NewNode() {
     freeList_.pop_back();
     return node;
   }
-  if (usedInLastChunk_ == kChunkNodes) {
-    chunks_.push_back(std::make_unique<ScanNode[]>(kChunkNodes));
+  if (chunks_.empty() || usedInLastChunk_ == lastChunkNodes_) {
+    // Chunks grow from small to full size, so the many small trees (tiny volumes, tests) do not
+    // each pay for a full chunk.
+    lastChunkNodes_ = chunks_.empty() ? kFirstChunkNodes : std::min(lastChunkNodes_ * 2, kChunkNodes);
+    chunks_.push_back(std::make_unique<ScanNode[]>(lastChunkNodes_));
     usedInLastChunk_ = 0;
   }
   return &chunks_.back()[usedInLastChunk_++];

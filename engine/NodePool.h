@@ -25,9 +25,11 @@ class NodePool {
   size_t LiveCount() const { return live_; }
 
  private:
+  static constexpr size_t kFirstChunkNodes = 32;
   static constexpr size_t kChunkNodes = 4096;
   std::vector<std::unique_ptr<ScanNode[]>> chunks_;
-  size_t usedInLastChunk_ = kChunkNodes;
+  size_t lastChunkNodes_ = 0;
+  size_t usedInLastChunk_ = 0;
   std::vector<ScanNode*> freeList_;
   size_t live_ = 0;
 };

@@ -72,7 +72,9 @@ int Search(EngineState& state) {
   for (size_t i = 0; i < list.size(); ++i) compoundHit[i] = IsCompoundDocumentHit(list[i]);
 
   const uint64_t end = SearchEnd(state);
-  std::vector<uint8_t> buffer(kSearchBlocksPerRead * kBlockBytes);
+  // A source smaller than one large read gets a buffer of its own size.
+  const uint64_t blocksNeeded = (end + kSearchBlockSectors - 1) / kSearchBlockSectors;
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min(blocksNeeded, kSearchBlocksPerRead)) * kBlockBytes);
   std::vector<uint32_t> hits;
   if (state.deviceHandle) state.deviceHandle->AdviseSequential();
 

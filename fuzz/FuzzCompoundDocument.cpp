@@ -4,6 +4,7 @@
 // signature search files whatever the source holds.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint64_t sector = data[0] % 16;
   std::vector<uint8_t> bytes(sector * 512 + (size - 1), 0);
-  std::memcpy(bytes.data() + sector * 512, data + 1, size - 1);
+  std::copy(data + 1, data + size, bytes.begin() + static_cast<std::ptrdiff_t>(sector * 512));
   const uint64_t sectors = (bytes.size() + 511) / 512;
 
   EngineState state;
