@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "EngineState.h"
+#include "FatImageBuilder.h"
 #include "FaultInjectingReader.h"
 #include "NtfsImageBuilder.h"
 #include "ScanDriver.h"
@@ -246,6 +247,63 @@ inline std::vector<uint8_t> BuildNtfsJobVolume() {
   b.WriteClusters(700, content(kJpegHeader, 600, 0x33));
   b.WriteClusters(1000, content(kPdfHeader, 512, 0x44));
   return b.Build();
+}
+
+
+// A small FAT16 or FAT32 volume (2,048 sectors, clusters of one sector) with a live folder, a
+// deleted folder inside it and one below that, deleted files with long names, a folder of two
+// clusters, and two deleted files that begin with a JPEG or PDF header. sectorsReadByScan holds
+// the sectors the fast scan may read: everything before the data area and the folders' clusters.
+struct FatJobVolume {
+  std::vector<uint8_t> bytes;
+  std::set<uint64_t> sectorsReadByScan;
+};
+
+inline FatJobVolume BuildFatJobVolume(FatWidth width) {
+  FatImageBuilder b(FatLayout{width, 2048, 1, 0, 0});
+  auto entry = [](const char* shortName, std::u16string longName, bool deleted, bool folder = false) {
+    FatEntry e;
+    e.shortName = shortName;
+    e.longName = std::move(longName);
+    e.deleted = deleted;
+    if (folder) e.attributes = kFatAttrFolder;
+    return e;
+  };
+  auto content = [](const std::vector<uint8_t>& head, size_t size, uint32_t seed) {
+    std::vector<uint8_t> bytes = FatImageBuilder::Pattern(size, seed);
+    std::copy(head.begin(), head.end(), bytes.begin());
+    return bytes;
+  };
+  std::vector<uint32_t> folders{b.RootFolder()};
+  const uint32_t docs = b.AddFolder(b.RootFolder(), entry("DOCS", u"Documents", false, true));
+  const uint32_t old = b.AddFolder(docs, entry("OLD", u"old things", true, true));
+  const uint32_t older = b.AddFolder(old, entry("OLDER", {}, true, true));
+  folders.insert(folders.end(), {docs, old, older});
+  b.AddFile(b.RootFolder(), entry("PAPER.PDF", u"a paper.pdf", true), content(kPdfHeader, 3000, 1));
+  b.AddFile(docs, entry("A.TXT", u"a deleted note.txt", true), FatImageBuilder::Pattern(700, 2));
+  b.AddFile(docs, entry("LIVE.TXT", {}, false), FatImageBuilder::Pattern(100, 3));
+  b.AddFile(old, entry("PHOTO.JPG", u"holiday photo.jpg", false), content(kJpegHeader, 2000, 4));
+  b.AddFile(old, entry("B.TXT", {}, true), FatImageBuilder::Pattern(300, 5));
+  b.AddFile(older, entry("C.BIN", u"deep down.bin", true), FatImageBuilder::Pattern(5000, 6));
+  // Enough entries to take DOCS into a second cluster, the last of them deleted.
+  for (int i = 0; i < 14; ++i) {
+    const std::string name = "F" + std::to_string(i) + ".TXT";
+    b.AddFile(docs, entry(name.c_str(), {}, i % 3 == 0), FatImageBuilder::Pattern(50 + i, 10 + i));
+  }
+  b.AddFile(docs, entry("LAST.TXT", u"the last one.txt", true), FatImageBuilder::Pattern(90, 30));
+
+  FatJobVolume volume;
+  const uint64_t dataStart = b.ClusterOffset(2) / 512;
+  for (uint64_t s = 0; s < dataStart; ++s) volume.sectorsReadByScan.insert(s);
+  for (uint32_t folder : folders) {
+    if (folder == 1) continue;  // the FAT16 root area lies before the data area
+    for (uint32_t cluster = folder; cluster >= 2 && cluster < b.HighestCluster(); cluster = b.Fat(cluster)) {
+      volume.sectorsReadByScan.insert(b.ClusterOffset(cluster) / 512);
+      if (b.Fat(cluster) == 0 || b.Fat(cluster) >= b.EndOfChain() - 8) break;
+    }
+  }
+  volume.bytes = b.Take();
+  return volume;
 }
 
 }  // namespace restora::test

@@ -4,6 +4,9 @@
 // that lists nothing the healthy medium does not hold, and lose only what lies on the bad sector.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,11 +26,27 @@ std::string Describe(const FoundEntry& entry) {
   return std::get<0>(entry) + " @" + std::to_string(test::Where(entry)) + (test::Carved(entry) ? " (found)" : "");
 }
 
-// Whether a failed sector may take this entry away: a listed file whose own record touches it, or
-// a found file in the same 63-sector search block.
-bool LostThroughSector(const FoundEntry& entry, uint64_t sector, uint64_t sectorsPerRecord) {
-  if (test::Carved(entry)) return test::Where(entry) / 63 == sector / 63;
-  return test::Where(entry) <= sector && sector < test::Where(entry) + sectorsPerRecord;
+// Whether a failed sector may take an entry away.
+using MayLose = std::function<bool(const FoundEntry& entry, uint64_t sector)>;
+
+// A found file, when the sector lies in its 63-sector search block.
+bool SameSearchBlock(const FoundEntry& entry, uint64_t sector) { return test::Where(entry) / 63 == sector / 63; }
+
+// On NTFS: a listed file whose own record touches the sector, or a found file in its block.
+MayLose NtfsMayLose(uint64_t sectorsPerRecord) {
+  return [sectorsPerRecord](const FoundEntry& entry, uint64_t sector) {
+    if (test::Carved(entry)) return SameSearchBlock(entry, sector);
+    return test::Where(entry) <= sector && sector < test::Where(entry) + sectorsPerRecord;
+  };
+}
+
+// On FAT: a listed file when the sector is one the walk reads (a FAT sector, the root area or a
+// folder's cluster: what lies below a folder goes with it), or a found file in its block.
+MayLose FatMayLose(const std::set<uint64_t>& sectorsReadByScan) {
+  return [&sectorsReadByScan](const FoundEntry& entry, uint64_t sector) {
+    if (test::Carved(entry)) return SameSearchBlock(entry, sector);
+    return sectorsReadByScan.count(sector) == 1;
+  };
 }
 
 struct Reference {
@@ -49,7 +68,8 @@ Reference HealthyRun(std::span<const uint8_t> volume, ScanJobKind job) {
 
 // Runs the job with one failed sector at each of sectors; checks what every run keeps and counts
 // the runs that lost something (a bad sector that costs nothing everywhere proves nothing).
-uint64_t SweepFailedSectors(std::span<const uint8_t> volume, ScanJobKind job, const std::vector<uint64_t>& sectors) {
+uint64_t SweepFailedSectors(std::span<const uint8_t> volume, ScanJobKind job, const std::vector<uint64_t>& sectors,
+                            const MayLose& mayLose = {}) {
   const Reference healthy = HealthyRun(volume, job);
   uint64_t runsThatLost = 0, failures = 0;
   for (uint64_t bad : sectors) {
@@ -71,7 +91,8 @@ uint64_t SweepFailedSectors(std::span<const uint8_t> volume, ScanJobKind job, co
     for (const FoundEntry& entry : extra) ADD_FAILURE() << where << ": lists " << Describe(entry) << " that is not there";
     const auto lost = test::Missing(healthy.found, found);
     for (const FoundEntry& entry : lost) {
-      if (!LostThroughSector(entry, bad, healthy.sectorsPerRecord)) ADD_FAILURE() << where << ": lost " << Describe(entry);
+      const bool allowed = mayLose ? mayLose(entry, bad) : NtfsMayLose(healthy.sectorsPerRecord)(entry, bad);
+      if (!allowed) ADD_FAILURE() << where << ": lost " << Describe(entry);
     }
     const auto consistent = test::NumberedAndConsistent(run.state);
     EXPECT_TRUE(consistent) << where;
@@ -99,6 +120,21 @@ TEST(ReadFault, EverySectorOfASmallNtfsVolumeFailingCostsOnlyWhatLiesOnIt) {
   for (ScanJobKind job : {ScanJobKind::LostFileSearch, ScanJobKind::DiskSearch}) {
     const auto& sample = searchSample;
     EXPECT_GT(SweepFailedSectors(volume, job, sample), 0u) << JobName(job) << ": no failed sector cost anything";
+  }
+}
+
+TEST(ReadFault, EverySectorOfSmallFat16AndFat32VolumesFailingCostsOnlyWhatLiesOnIt) {
+  for (test::FatWidth width : {test::FatWidth::Fat16, test::FatWidth::Fat32}) {
+    SCOPED_TRACE(width == test::FatWidth::Fat16 ? "FAT16" : "FAT32");
+    const test::FatJobVolume volume = test::BuildFatJobVolume(width);
+    const uint64_t sectors = volume.bytes.size() / 512;
+    std::vector<uint64_t> scanSample(volume.sectorsReadByScan.begin(), volume.sectorsReadByScan.end());
+    std::vector<uint64_t> searchSample = Range(0, sectors, 11);
+    for (uint64_t s : Range(0, sectors, 13)) scanSample.push_back(s);
+    searchSample.insert(searchSample.end(), volume.sectorsReadByScan.begin(), volume.sectorsReadByScan.end());
+    const MayLose mayLose = FatMayLose(volume.sectorsReadByScan);
+    EXPECT_GT(SweepFailedSectors(volume.bytes, ScanJobKind::FastScan, scanSample, mayLose), 0u);
+    EXPECT_GT(SweepFailedSectors(volume.bytes, ScanJobKind::LostFileSearch, searchSample, mayLose), 0u);
   }
 }
 
@@ -130,9 +166,16 @@ TEST(ReadFault, FailedSectorsOnRealNtfsVolumes) {
   EXPECT_GT(SweepFailedSectors(pictures, ScanJobKind::LostFileSearch, hits), 0u);
 }
 
+// The small NTFS, FAT16 and FAT32 volumes with their names.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> SmallVolumes() {
+  return {{"NTFS", test::BuildNtfsJobVolume()},
+          {"FAT16", test::BuildFatJobVolume(test::FatWidth::Fat16).bytes},
+          {"FAT32", test::BuildFatJobVolume(test::FatWidth::Fat32).bytes}};
+}
+
 TEST(ReadFault, ShortReadsEndWithASubsetAndLongEnoughReadsLoseNothing) {
-  const std::vector<uint8_t> volume = test::BuildNtfsJobVolume();
-  for (ScanJobKind job : kJobs) {
+  for (const auto& [name, volume] : SmallVolumes()) for (ScanJobKind job : kJobs) {
+    SCOPED_TRACE(name);
     const Reference healthy = HealthyRun(volume, job);
     for (size_t limit : {size_t{1}, size_t{100}, size_t{511}, size_t{512}, size_t{700}, size_t{1024}, size_t{4096},
                          size_t{65536}, size_t{1} << 20}) {
@@ -144,7 +187,7 @@ TEST(ReadFault, ShortReadsEndWithASubsetAndLongEnoughReadsLoseNothing) {
         continue;
       }
       if (run.opened != 1) {
-        EXPECT_LT(limit, healthy.recordBytes) << where << ": whole records are read at set-up";
+        EXPECT_LT(limit, std::max<uint64_t>(512, healthy.recordBytes)) << where << ": whole records are read at set-up";
         continue;
       }
       EXPECT_EQ(run.result, 1) << where;
@@ -159,8 +202,8 @@ TEST(ReadFault, ShortReadsEndWithASubsetAndLongEnoughReadsLoseNothing) {
 }
 
 TEST(ReadFault, ASourceThatDiesAfterKReadsEndsEveryJob) {
-  const std::vector<uint8_t> volume = test::BuildNtfsJobVolume();
-  for (ScanJobKind job : kJobs) {
+  for (const auto& [name, volume] : SmallVolumes()) for (ScanJobKind job : kJobs) {
+    SCOPED_TRACE(name);
     const Reference healthy = HealthyRun(volume, job);
     for (uint64_t k = 0; k <= healthy.reads + 1; ++k) {
       JobRun run;

@@ -74,9 +74,19 @@ TEST(Stop, EveryScanJobOnASmallNtfsVolumeStopsAtEveryCheck) {
   }
 }
 
+TEST(Stop, EveryScanJobOnSmallFat16AndFat32VolumesStopsAtEveryCheck) {
+  for (test::FatWidth width : {test::FatWidth::Fat16, test::FatWidth::Fat32}) {
+    SCOPED_TRACE(width == test::FatWidth::Fat16 ? "FAT16" : "FAT32");
+    const std::vector<uint8_t> volume = test::BuildFatJobVolume(width).bytes;
+    StopEverywhere(volume, ScanJobKind::FastScan);
+    StopEverywhere(volume, ScanJobKind::LostFileSearch);
+  }
+}
+
 TEST(Stop, FastScanOfARealNtfsVolume) {
   const std::string corpus = test::CorpusFolder();
   if (corpus.empty()) GTEST_SKIP() << "the sample volumes are not there";
+  // (The FAT samples ask too seldom to be worth it: their walks have a handful of folders.)
   const std::vector<uint8_t> volume = test::ReadWholeFile(corpus + "/dftt-ntfs-7-undel.img");
   ASSERT_FALSE(volume.empty());
   StopEverywhere(volume, ScanJobKind::FastScan);
