@@ -150,7 +150,7 @@ TEST(ReadFault, FailedSectorsOnRealNtfsVolumes) {
   const uint64_t table = probe.volumeInfo.mftCluster * probe.volumeInfo.ntfsSectorsPerCluster;
   std::vector<uint64_t> sectors = Range(table, table + 64 * probe.volumeInfo.sectorsPerRecord);
   CleanUp(probe);
-  for (uint64_t s : Range(1, undelete.size() / 512, 257)) sectors.push_back(s);
+  for (uint64_t s : Range(1, undelete.size() / 512, 61)) sectors.push_back(s);
   for (const FoundEntry& entry : HealthyRun(undelete, ScanJobKind::FastScan).found) {
     for (uint64_t s : Range(test::Where(entry) - 1, test::Where(entry) + 3)) sectors.push_back(s);
   }
@@ -159,7 +159,7 @@ TEST(ReadFault, FailedSectorsOnRealNtfsVolumes) {
   // Pictures for the search: the first sector of every hit and a sample of the rest.
   const std::vector<uint8_t> pictures = test::ReadWholeFile(corpus + "/dftt-ntfs-8-jpeg-search.img");
   ASSERT_FALSE(pictures.empty());
-  std::vector<uint64_t> hits = Range(1, pictures.size() / 512, 1009);
+  std::vector<uint64_t> hits = Range(1, pictures.size() / 512, 401);
   for (const FoundEntry& entry : HealthyRun(pictures, ScanJobKind::LostFileSearch).found) {
     if (test::Carved(entry)) hits.push_back(test::Where(entry));
   }

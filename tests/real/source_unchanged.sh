@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Every job leaves its source's bytes as they were: the image files of real FAT16, FAT32 and NTFS
-# volumes (and of a damaged one, and the same files opened as whole disks) are hashed before and
-# after each job. A job may fail on the damaged volume, but it must end with one of its own exit
+# Every job (description, scans, searches, saving a scan, imaging) leaves its source's bytes as
+# they were: the image files of real FAT16, FAT32 and NTFS volumes (and of a damaged one, and the
+# same files opened as whole disks) are hashed before and after each job. A job may fail on the damaged volume, but it must end with one of its own exit
 # codes (0, 1 or 2), never by a signal.
 set -euo pipefail
 cli=${1:?usage: source_unchanged.sh PATH/TO/restora-cli}
@@ -83,7 +83,9 @@ for image in "${volumes[@]}"; do
   run_job "$image" scan "$image" --json --save-scan "$work/scan.qxs"
   run_job "$image" scan "$image" --lost --all-types --list
   run_job "$image" scan "$image" --advanced --disk --all-types --list
-  jobs=$((jobs + 6))
+  run_job "$image" image "$image" "$work/copy.qxi"
+  run_job "$image" show "$work/scan.qxs" --list
+  jobs=$((jobs + 8))
   if [ "$original" != "$(sha256sum <"$image")" ]; then
     echo "FAIL: $(basename "$image") differs after all jobs"
     failures=$((failures + 1))
