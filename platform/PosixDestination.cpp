@@ -181,9 +181,10 @@ CreateStatus PosixDestination::CreateFile(const std::string& name, std::unique_p
     return CreateStatus::Failed;
   }
   // Only a plain file of this tree may be replaced: not a device, a FIFO, a file with another
-  // name elsewhere (a hard link), or the source being recovered from.
-  const bool isProtected = std::find(protected_.begin(), protected_.end(), std::make_pair(info.st_dev, info.st_ino)) !=
-                           protected_.end();
+  // name elsewhere (a hard link), the source being recovered from, or a file of this save.
+  const auto identity = std::make_pair(info.st_dev, info.st_ino);
+  const bool isProtected =
+      std::find(protected_.begin(), protected_.end(), identity) != protected_.end() || savedFiles_.count(identity) != 0;
   if (!S_ISREG(info.st_mode) || info.st_nlink > 1 || isProtected) {
     ::close(fd);
     return CreateStatus::Exists;
@@ -194,6 +195,7 @@ CreateStatus PosixDestination::CreateFile(const std::string& name, std::unique_p
     ::close(fd);
     return CreateStatus::Failed;
   }
+  savedFiles_.insert(identity);
   *file = std::make_unique<PosixOutputFile>(fd);
   return CreateStatus::Done;
 }
@@ -207,6 +209,7 @@ int PosixDestination::EnterFolder(const std::string& name) {
     FailErrno(errno);
     return 0;
   }
+  if (levels_.size() == 1) savedFiles_.clear();  // entering "#" begins a save
   levels_.push_back(Level{name, fd});
   const size_t top = levels_.size() - 1;
   if (top > kOpenLevels && levels_[top - kOpenLevels].fd >= 0) {

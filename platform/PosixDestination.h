@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,9 @@ class PosixDestination final : public Destination {
 
   std::vector<Level> levels_;  // levels_[0] is the destination folder itself
   std::vector<std::pair<dev_t, ino_t>> protected_;
+  // Files the current save created: another entry whose name leads to one of them (the same
+  // name once made safe, or on a destination that ignores case) must not replace it.
+  std::set<std::pair<dev_t, ino_t>> savedFiles_;
   std::string lastError_;
 };
 

@@ -153,12 +153,16 @@ TEST_F(RecoveryWriterTest, SavingTwiceSuffixesFoldersAndReplacesTopLevelFiles) {
   EXPECT_EQ(Saved("#/docs_#_1_#_1/a.txt"), Slice(100, 700));
 }
 
-TEST_F(RecoveryWriterTest, TwoSiblingFilesOfOneNameLeaveTheSecond) {
+TEST_F(RecoveryWriterTest, TwoSiblingFilesOfOneNameAreBothKept) {
+  // A file this save wrote is never replaced by another entry of the same save: the second takes
+  // a suffix as a folder would.
   AddFound(root, u"same.txt", 100, 3000);
-  AddFound(root, u"same.txt", 200, 1000);
+  ScanNode* second = AddFound(root, u"same.txt", 200, 1000);
   ASSERT_EQ(Save(), 1);
-  EXPECT_EQ(Saved("#/same.txt"), Slice(200, 1000));
-  EXPECT_EQ(ListTree(temp.Path()).size(), 2u);
+  EXPECT_EQ(Saved("#/same.txt"), Slice(100, 3000));
+  EXPECT_EQ(Saved("#/same.txt_#_1"), Slice(200, 1000));
+  EXPECT_EQ(second->name, u"same.txt_#_1");
+  EXPECT_EQ(ListTree(temp.Path()).size(), 3u);
 }
 
 TEST_F(RecoveryWriterTest, HostileNamesStayInsideTheSaveFolder) {
@@ -184,10 +188,12 @@ TEST_F(RecoveryWriterTest, HostileNamesStayInsideTheSaveFolder) {
   EXPECT_EQ(tree.count("#/__"), 1u);
   EXPECT_EQ(tree.count("#/__/.._.._escape"), 1u);
   EXPECT_EQ(tree.count("#/.._.._etc_passwd"), 1u);
-  EXPECT_EQ(tree.count("#/_"), 1u);  // both "." and "" map here; the second replaces the first
+  EXPECT_EQ(tree.count("#/_"), 1u);  // both "." and "" map here; the second takes a suffix
+  EXPECT_EQ(tree.count("#/_#_1"), 1u);
   EXPECT_EQ(tree.count("#/nul_here__"), 1u);
   EXPECT_EQ(tree.count("#/back\\slash:colon"), 1u);
-  EXPECT_EQ(Saved("dest/#/_"), Slice(13, 100));
+  EXPECT_EQ(Saved("dest/#/_"), Slice(12, 100));
+  EXPECT_EQ(Saved("dest/#/_#_1"), Slice(13, 100));
   size_t longNames = 0;
   for (const auto& [path, size] : tree) {
     const std::string name = fs::path(path).filename().string();
