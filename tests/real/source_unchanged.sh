@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Every job (description, scans, searches, saving a scan, imaging) leaves its source's bytes as
+# Every job (description, scans, searches, saving a scan, imaging, recovery) leaves its source's bytes as
 # they were: the image files of real FAT16, FAT32 and NTFS volumes (and of a damaged one, and the
 # same files opened as whole disks) are hashed before and after each job. A job may fail on the damaged volume, but it must end with one of its own exit
 # codes (0, 1 or 2), never by a signal.
@@ -85,7 +85,11 @@ for image in "${volumes[@]}"; do
   run_job "$image" scan "$image" --advanced --disk --all-types --list
   run_job "$image" image "$image" "$work/copy.qxi"
   run_job "$image" show "$work/scan.qxs" --list
-  jobs=$((jobs + 8))
+  rm -rf "$work/dest" && mkdir "$work/dest"
+  run_job "$image" recover "$image" --to "$work/dest"
+  run_job "$image" recover "$image" --to "$work/dest" --lost --all-types
+  run_job "$image" recover --scan "$work/scan.qxs" --source "$image" --to "$work/dest"
+  jobs=$((jobs + 11))
   if [ "$original" != "$(sha256sum <"$image")" ]; then
     echo "FAIL: $(basename "$image") differs after all jobs"
     failures=$((failures + 1))
