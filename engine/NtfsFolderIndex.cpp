@@ -2,13 +2,14 @@
 // The record-number index of the table scan.
 #include "NtfsFolderIndex.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace restora {
 
 NtfsFolderIndex::NtfsFolderIndex(ScanNode* root) {
   if (root == nullptr) return;
-  // Indexes each list from its tail, so that the head ends with the latest stamp, as if the
+  // Indexes each list from its tail, so that the head ends with the highest slot, as if the
   // list had been built by head insertion.
   std::vector<std::pair<ScanNode*, uint32_t>> folders{{root, kRootSlot}};
   std::vector<ScanNode*> children;
@@ -24,10 +25,25 @@ NtfsFolderIndex::NtfsFolderIndex(ScanNode* root) {
   }
 }
 
+uint32_t NtfsFolderIndex::FirstSlot(uint32_t id) const {
+  if (id < kDenseIds) return id < denseFirst_.size() ? denseFirst_[id] : kRootSlot;
+  const auto found = sparseFirst_.find(id);
+  return found == sparseFirst_.end() ? kRootSlot : found->second;
+}
+
+void NtfsFolderIndex::SetFirstSlot(uint32_t id, uint32_t slot) {
+  if (id >= kDenseIds) {
+    sparseFirst_[id] = slot;
+    return;
+  }
+  if (id >= denseFirst_.size()) denseFirst_.resize(std::max<size_t>(id + 1, denseFirst_.size() * 3 / 2), kRootSlot);
+  denseFirst_[id] = slot;
+}
+
 std::optional<NtfsFolderIndex::Hit> NtfsFolderIndex::Find(uint32_t id) const {
-  const auto found = first_.find(id);
-  if (found == first_.end()) return std::nullopt;
-  return Hit{placements_[found->second].node, found->second};
+  const uint32_t slot = FirstSlot(id);
+  if (slot == kRootSlot) return std::nullopt;
+  return Hit{placements_[slot].node, slot};
 }
 
 void NtfsFolderIndex::Attach(uint32_t folderSlot, ScanNode* top) {
@@ -40,11 +56,10 @@ uint32_t NtfsFolderIndex::Place(ScanNode* node, uint32_t parentSlot) {
   placement.node = node;
   placement.parent = parentSlot;
   placement.depth = parentSlot == kRootSlot ? 1 : placements_[parentSlot].depth + 1;
-  placement.stamp = nextStamp_++;
   const auto slot = static_cast<uint32_t>(placements_.size());
   placements_.push_back(placement);
-  auto [entry, inserted] = first_.try_emplace(node->id, slot);
-  if (!inserted && Precedes(slot, entry->second)) entry->second = slot;
+  const uint32_t first = FirstSlot(node->id);
+  if (first == kRootSlot || Precedes(slot, first)) SetFirstSlot(node->id, slot);
   return slot;
 }
 
@@ -53,7 +68,7 @@ bool NtfsFolderIndex::Precedes(uint32_t a, uint32_t b) const {
   const Placement& pa = placements_[a];
   const Placement& pb = placements_[b];
   // The root's direct children are all compared before anything deeper is.
-  if (pa.depth == 1 && pb.depth == 1) return pa.stamp > pb.stamp;
+  if (pa.depth == 1 && pb.depth == 1) return a > b;
   if (pa.depth == 1 || pb.depth == 1) return pa.depth == 1;
 
   // Climb to the children of the lowest common ancestor.
@@ -73,7 +88,7 @@ bool NtfsFolderIndex::Precedes(uint32_t a, uint32_t b) const {
   const bool aDirect = x == a;
   const bool bDirect = y == b;
   if (aDirect != bDirect) return aDirect;
-  return placements_[x].stamp > placements_[y].stamp;
+  return x > y;
 }
 
 }  // namespace restora

@@ -41,20 +41,27 @@ class NtfsFolderIndex {
   size_t Size() const { return placements_.size(); }
 
  private:
+  // Slots are handed out in insertion order, so a slot also tells when its node was added: a
+  // later sibling (a higher slot) stands before an earlier one.
   struct Placement {
     ScanNode* node = nullptr;
     uint32_t parent = kRootSlot;
-    uint32_t depth = 1;   // the root's children have depth 1
-    uint64_t stamp = 0;   // insertion time; a later sibling stands before an earlier one
+    uint32_t depth = 1;  // the root's children have depth 1
   };
 
   uint32_t Place(ScanNode* node, uint32_t parentSlot);
   // True when the node at slot a comes before the node at slot b in the search's order.
   bool Precedes(uint32_t a, uint32_t b) const;
 
+  uint32_t FirstSlot(uint32_t id) const;
+  void SetFirstSlot(uint32_t id, uint32_t slot);
+
   std::vector<Placement> placements_;
-  std::unordered_map<uint32_t, uint32_t> first_;  // id → slot of its first node
-  uint64_t nextStamp_ = 0;
+  // id → slot of its first node (kRootSlot: none). Record numbers are dense and small, so most
+  // ids live in a plain array; identifiers beyond it (from damaged parent references) in a map.
+  static constexpr uint32_t kDenseIds = 1u << 24;
+  std::vector<uint32_t> denseFirst_;
+  std::unordered_map<uint32_t, uint32_t> sparseFirst_;
 };
 
 }  // namespace restora
