@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = test::LoadFile(path);
+  const std::vector<uint8_t> bytes = test::ReadWholeFile(path);
   return std::string(bytes.begin(), bytes.end());
 }
 

@@ -15,6 +15,7 @@
 #include "PosixDestination.h"
 #include "RecoveryWriter.h"
 #include "ScanFile.h"
+#include "TestSupport.h"
 #include "WriterSupport.h"
 
 namespace restora {
@@ -53,7 +54,7 @@ void SaveAndCheck(EngineState& state, std::vector<std::vector<uint8_t>> expected
     EXPECT_TRUE(entry.is_directory() || entry.is_regular_file()) << entry.path();
     EXPECT_FALSE(entry.is_symlink()) << entry.path();
     EXPECT_LE(entry.path().filename().string().size(), 255u);
-    if (entry.is_regular_file()) saved.push_back(test::LoadFile(entry.path().string()));
+    if (entry.is_regular_file()) saved.push_back(test::ReadWholeFile(entry.path().string()));
   }
   std::sort(saved.begin(), saved.end());
   std::sort(expected.begin(), expected.end());

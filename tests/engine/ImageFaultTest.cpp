@@ -33,21 +33,6 @@ struct TempFolder {
   static inline int counter = 0;
 };
 
-// Every byte of got is the healthy byte or a zero, and got is no longer.
-bool ZerosWhereReadsFailed(const std::vector<uint8_t>& got, const std::vector<uint8_t>& healthy) {
-  if (got.size() > healthy.size()) return false;
-  for (size_t i = 0; i < got.size(); ++i) {
-    if (got[i] != healthy[i] && got[i] != 0) return false;
-  }
-  return true;
-}
-
-std::vector<std::pair<std::string, std::vector<uint8_t>>> Volumes() {
-  return {{"NTFS", test::BuildNtfsJobVolume()},
-          {"FAT16", test::BuildFatJobVolume(test::FatWidth::Fat16).bytes},
-          {"FAT32", test::BuildFatJobVolume(test::FatWidth::Fat32).bytes}};
-}
-
 // Imaging: the source opened and described, then copied into a file.
 struct ImageRun {
   TempFolder folder;
@@ -77,7 +62,7 @@ std::vector<uint8_t> Expected(std::span<const uint8_t> volume, const std::set<ui
 }
 
 TEST(ImageFault, AFailedSectorZeroesItsBlockAndShortReadsZeroWhatWasNotDelivered) {
-  for (const auto& [name, volume] : Volumes()) {
+  for (const auto& [name, volume] : test::JobVolumes()) {
     SCOPED_TRACE(name);
     const ImageRun healthy(volume, {});
     ASSERT_EQ(healthy.result, 1);
@@ -98,7 +83,7 @@ TEST(ImageFault, AFailedSectorZeroesItsBlockAndShortReadsZeroWhatWasNotDelivered
     ASSERT_EQ(tinyReads.job.opened, 1);
     EXPECT_EQ(tinyReads.result, 1);
     ASSERT_EQ(tinyReads.image.size(), healthy.image.size());
-    EXPECT_TRUE(ZerosWhereReadsFailed(tinyReads.image, healthy.image));
+    EXPECT_TRUE(test::ZerosWhereReadsFailed(tinyReads.image, healthy.image));
   }
 }
 

@@ -306,4 +306,20 @@ inline FatJobVolume BuildFatJobVolume(FatWidth width) {
   return volume;
 }
 
+// Every byte of got is the healthy byte or a zero, and got is no longer.
+inline bool ZerosWhereReadsFailed(const std::vector<uint8_t>& got, const std::vector<uint8_t>& healthy) {
+  if (got.size() > healthy.size()) return false;
+  for (size_t i = 0; i < got.size(); ++i) {
+    if (got[i] != healthy[i] && got[i] != 0) return false;
+  }
+  return true;
+}
+
+// The small NTFS, FAT16 and FAT32 volumes every job is tried on, by name.
+inline std::vector<std::pair<std::string, std::vector<uint8_t>>> JobVolumes() {
+  return {{"NTFS", BuildNtfsJobVolume()},
+          {"FAT16", BuildFatJobVolume(FatWidth::Fat16).bytes},
+          {"FAT32", BuildFatJobVolume(FatWidth::Fat32).bytes}};
+}
+
 }  // namespace restora::test

@@ -343,7 +343,7 @@ uint64_t RecordSector(const EngineState& state, uint64_t number) {
 
 TEST(NtfsDataOnRealVolumes, DeletedFilesOfAWindowsXpVolumeMatchTheSleuthKit) {
   const std::string image = test::CorpusFolder() + "/dftt-ntfs-7-undel.img";
-  Data bytes = test::LoadFile(image);
+  Data bytes = test::ReadWholeFile(image);
   if (bytes.empty() || !HaveIcat()) GTEST_SKIP() << "needs the corpus image and icat";
   EngineState state;
   ASSERT_EQ(test::OpenMemorySource(state, bytes), 1);
@@ -364,7 +364,7 @@ TEST(NtfsDataOnRealVolumes, WindowsCompressedUnitsMatchTheSleuthKit) {
   // ones.bin keeps its data in extension record 39 (VCN 0 to 1391); seen as a base record (the
   // reference to its base cleared in memory) its units decompress to the start of the file.
   const std::string image = test::CorpusFolder() + "/velociraptor-ntfs-compressed.img";
-  Data bytes = test::LoadFile(image);
+  Data bytes = test::ReadWholeFile(image);
   if (bytes.empty() || !HaveIcat()) GTEST_SKIP() << "needs the corpus image and icat";
   EngineState probe;
   ASSERT_EQ(test::OpenMemorySource(probe, bytes), 1);

@@ -166,15 +166,8 @@ TEST(ReadFault, FailedSectorsOnRealNtfsVolumes) {
   EXPECT_GT(SweepFailedSectors(pictures, ScanJobKind::LostFileSearch, hits), 0u);
 }
 
-// The small NTFS, FAT16 and FAT32 volumes with their names.
-std::vector<std::pair<std::string, std::vector<uint8_t>>> SmallVolumes() {
-  return {{"NTFS", test::BuildNtfsJobVolume()},
-          {"FAT16", test::BuildFatJobVolume(test::FatWidth::Fat16).bytes},
-          {"FAT32", test::BuildFatJobVolume(test::FatWidth::Fat32).bytes}};
-}
-
 TEST(ReadFault, ShortReadsEndWithASubsetAndLongEnoughReadsLoseNothing) {
-  for (const auto& [name, volume] : SmallVolumes()) for (ScanJobKind job : kJobs) {
+  for (const auto& [name, volume] : test::JobVolumes()) for (ScanJobKind job : kJobs) {
     SCOPED_TRACE(name);
     const Reference healthy = HealthyRun(volume, job);
     for (size_t limit : {size_t{1}, size_t{100}, size_t{511}, size_t{512}, size_t{700}, size_t{1024}, size_t{4096},
@@ -202,7 +195,7 @@ TEST(ReadFault, ShortReadsEndWithASubsetAndLongEnoughReadsLoseNothing) {
 }
 
 TEST(ReadFault, ASourceThatDiesAfterKReadsEndsEveryJob) {
-  for (const auto& [name, volume] : SmallVolumes()) for (ScanJobKind job : kJobs) {
+  for (const auto& [name, volume] : test::JobVolumes()) for (ScanJobKind job : kJobs) {
     SCOPED_TRACE(name);
     const Reference healthy = HealthyRun(volume, job);
     for (uint64_t k = 0; k <= healthy.reads + 1; ++k) {

@@ -14,6 +14,7 @@
 #include "JobChecks.h"
 #include "PosixDestination.h"
 #include "RecoveryWriter.h"
+#include "TestSupport.h"
 #include "WriterSupport.h"
 
 namespace restora {
@@ -57,26 +58,11 @@ struct SaveRun {
         saved[relative] = {'/'};
       } else {
         escaped |= !entry.is_regular_file() || relative.rfind("#/", 0) != 0;
-        saved[relative] = test::LoadFile(entry.path().string());
+        saved[relative] = test::ReadWholeFile(entry.path().string());
       }
     }
   }
 };
-
-// Every byte of got is the healthy byte or a zero, and got is no longer.
-bool ZerosWhereReadsFailed(const std::vector<uint8_t>& got, const std::vector<uint8_t>& healthy) {
-  if (got.size() > healthy.size()) return false;
-  for (size_t i = 0; i < got.size(); ++i) {
-    if (got[i] != healthy[i] && got[i] != 0) return false;
-  }
-  return true;
-}
-
-std::vector<std::pair<std::string, std::vector<uint8_t>>> Volumes() {
-  return {{"NTFS", test::BuildNtfsJobVolume()},
-          {"FAT16", test::BuildFatJobVolume(test::FatWidth::Fat16).bytes},
-          {"FAT32", test::BuildFatJobVolume(test::FatWidth::Fat32).bytes}};
-}
 
 // Compares a save under faults with the healthy one; returns the number of files that differ.
 size_t CompareSaves(const SaveRun& run, const SaveRun& healthy, const std::string& where) {
@@ -91,7 +77,7 @@ size_t CompareSaves(const SaveRun& run, const SaveRun& healthy, const std::strin
     }
     if (content != match->second) {
       ++differing;
-      EXPECT_TRUE(ZerosWhereReadsFailed(content, match->second)) << where << ": " << path << " holds other bytes";
+      EXPECT_TRUE(test::ZerosWhereReadsFailed(content, match->second)) << where << ": " << path << " holds other bytes";
     }
   }
   EXPECT_EQ(run.saved.size(), healthy.saved.size()) << where << ": every entry is still created";
@@ -99,7 +85,7 @@ size_t CompareSaves(const SaveRun& run, const SaveRun& healthy, const std::strin
 }
 
 TEST(RecoveryFault, AFailedSectorCostsAtMostTheBytesOnItAndNothingLeavesTheDestination) {
-  for (const auto& [name, volume] : Volumes()) {
+  for (const auto& [name, volume] : test::JobVolumes()) {
     SCOPED_TRACE(name);
     const SaveRun healthy(volume, ScanJobKind::FastScan, {});
     ASSERT_EQ(healthy.result, 1);
@@ -120,7 +106,7 @@ TEST(RecoveryFault, AFailedSectorCostsAtMostTheBytesOnItAndNothingLeavesTheDesti
 }
 
 TEST(RecoveryFault, ShortReadsAndADyingSourceNeverBringOtherBytes) {
-  for (const auto& [name, volume] : Volumes()) {
+  for (const auto& [name, volume] : test::JobVolumes()) {
     SCOPED_TRACE(name);
     const SaveRun healthy(volume, ScanJobKind::FastScan, {});
     ASSERT_EQ(healthy.result, 1);
@@ -136,7 +122,7 @@ TEST(RecoveryFault, ShortReadsAndADyingSourceNeverBringOtherBytes) {
 }
 
 TEST(RecoveryStop, AStopAtEveryCheckKeepsWholeFilesOnlyAndReturnsZero) {
-  for (const auto& [name, volume] : Volumes()) {
+  for (const auto& [name, volume] : test::JobVolumes()) {
     SCOPED_TRACE(name);
     const SaveRun healthy(volume, ScanJobKind::FastScan, {});
     ASSERT_EQ(healthy.result, 1);

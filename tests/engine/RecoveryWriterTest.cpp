@@ -68,7 +68,7 @@ class RecoveryWriterTest : public ::testing::Test {
   }
 
   std::vector<uint8_t> Saved(const std::string& relative) const {
-    return test::LoadFile(temp.Path() + "/" + relative);
+    return test::ReadWholeFile(temp.Path() + "/" + relative);
   }
 
   int Save(SaveSummary* summary = nullptr, SaveListener* listener = nullptr) {

@@ -62,18 +62,6 @@ std::map<std::string, int64_t> ListTree(const std::string& folder) {
   return entries;
 }
 
-std::vector<uint8_t> LoadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  const std::streamoff size = in.tellg();
-  if (size <= 0) return {};
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), size);
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  return bytes;
-}
-
 ScanNode* AddNode(EngineState& state, ScanNode* folder, std::u16string name, uint8_t checked) {
   ScanNode* node = NewNode(state);
   node->name = std::move(name);

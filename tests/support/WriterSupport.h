@@ -79,9 +79,6 @@ class StopAtProgress final : public ProgressSink {
 // else (a link, a FIFO).
 std::map<std::string, int64_t> ListTree(const std::string& folder);
 
-// The whole content of a file, or empty when it cannot be read; one read, fast enough for
-// images of many MiB under the sanitizers.
-std::vector<uint8_t> LoadFile(const std::string& path);
 
 // A node appended at the end of folder's children (so list order is creation order).
 ScanNode* AddNode(EngineState& state, ScanNode* folder, std::u16string name, uint8_t checked = 1);
