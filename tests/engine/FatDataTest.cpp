@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "FaultInjectingReader.h"
-#include "FileData.h"
+#include "FatData.h"
+#include "RawData.h"
 #include "VolumeAccess.h"
 #include "WriterSupport.h"
 

@@ -8,7 +8,8 @@
 #include <fstream>
 
 #include "FaultInjectingReader.h"
-#include "FileData.h"
+#include "FatData.h"
+#include "RawData.h"
 #include "PosixDestination.h"
 #include "RecoveryWriter.h"
 #include "ScanTree.h"

@@ -3,7 +3,7 @@
 #include "FatChain.h"
 
 #include "ByteReader.h"
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Opening a source (a volume, an image file of one, or a whole disk), recognising its boot
-// sector, and the positioned sector read every other engine part uses. All access is read-only.
+// Opening a source (a volume, an image file of one, or a whole disk) and recognising its boot
+// sector. All access is read-only.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "EngineState.h"
+#include "SectorRead.h"
 
 namespace restora {
 
@@ -22,15 +23,6 @@ enum class OpenMode : uint8_t { Drive = 0, Image = 1, PhysicalDisk = 2 };
 [[nodiscard]] int OpenSource(EngineState& state, OpenMode mode, std::unique_ptr<SourceReader> reader,
                              std::u16string_view devicePath = {});
 
-// Reads buffer.size() bytes (a multiple of 512) at sector × 512. Bytes the source does not
-// deliver are left as they were. Returns 1 when the read succeeded, 0 when it failed (also when
-// no source is open or the offset does not fit 64 bits).
-[[nodiscard]] int ReadSectors(EngineState& state, uint64_t sector, std::span<uint8_t> buffer);
-
-// The same read at a byte offset; for block reads that do not start on a sector multiple of 512
-// bytes in memory terms. Returns 1 when the read succeeded, 0 when it failed.
-[[nodiscard]] int ReadBytesAt(EngineState& state, uint64_t byteOffset, std::span<uint8_t> buffer);
-
 // Reads sector 0 and fills volumeInfo from a FAT16, FAT32 or NTFS boot sector (tested in that
 // order). Returns 1 when one of them was recognised, 0 otherwise.
 [[nodiscard]] int RecognizeBootSector(EngineState& state);
@@ -38,8 +30,5 @@ enum class OpenMode : uint8_t { Drive = 0, Image = 1, PhysicalDisk = 2 };
 // Fills volumeInfo from a boot sector held in memory; the recognition rules of
 // RecognizeBootSector. Returns 1 when recognised, 0 otherwise.
 [[nodiscard]] int RecognizeBootSectorBytes(VolumeInfo& info, std::span<const uint8_t> sector);
-
-// sectors × 512 as a byte offset; false when it does not fit 64 bits.
-bool SectorToByteOffset(uint64_t sector, uint64_t& byteOffset);
 
 }  // namespace restora

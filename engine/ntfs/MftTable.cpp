@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "NtfsRecord.h"
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 

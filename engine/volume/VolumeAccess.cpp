@@ -1,30 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Opening sources and reading sectors.
+// Opening sources.
 #include "VolumeAccess.h"
-
-#include <limits>
 
 #include "NtfsRecord.h"
 
 namespace restora {
-
-bool SectorToByteOffset(uint64_t sector, uint64_t& byteOffset) {
-  if (sector > std::numeric_limits<uint64_t>::max() / kSectorSize) return false;
-  byteOffset = sector * kSectorSize;
-  return true;
-}
-
-int ReadBytesAt(EngineState& state, uint64_t byteOffset, std::span<uint8_t> buffer) {
-  if (!state.deviceHandle) return 0;
-  if (buffer.size() > std::numeric_limits<uint64_t>::max() - byteOffset) return 0;
-  return state.deviceHandle->ReadAt(byteOffset, buffer);
-}
-
-int ReadSectors(EngineState& state, uint64_t sector, std::span<uint8_t> buffer) {
-  uint64_t offset = 0;
-  if (!SectorToByteOffset(sector, offset)) return 0;
-  return ReadBytesAt(state, offset, buffer);
-}
 
 int RecognizeBootSector(EngineState& state) {
   std::array<uint8_t, kSectorSize> sector{};

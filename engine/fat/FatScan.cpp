@@ -11,7 +11,7 @@
 
 #include "FatDirEntry.h"
 #include "ScanTree.h"
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 

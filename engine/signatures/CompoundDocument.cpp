@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "ByteReader.h"
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "FileData.h"
+#include "FatData.h"
+#include "RawData.h"
 #include "NtfsData.h"
 #include "SafeFileName.h"
 

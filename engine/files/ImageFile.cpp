@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ByteReader.h"
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 

@@ -10,7 +10,7 @@
 #include "ByteReader.h"
 #include "Lznt1.h"
 #include "NtfsRecord.h"
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 

@@ -10,7 +10,7 @@
 #include "NtfsRecord.h"
 #include "ScanTree.h"
 #include "TextCodec.h"
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 

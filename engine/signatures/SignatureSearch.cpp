@@ -10,7 +10,7 @@
 #include "CompoundDocument.h"
 #include "FoundFile.h"
 #include "SignatureMatcher.h"
-#include "VolumeAccess.h"
+#include "SectorRead.h"
 
 namespace restora {
 
