@@ -171,7 +171,11 @@ bool CWizardDriveSelectionPage::openChosenSource() {
   sheet()->host().discardScan();
   CleanUp(engine);
   QString why;
-  if (OpenWizardSource(engine, chosenDevice(), sheet()->jobChoice == kAdvancedFileRecovery, &why)) return true;
+  sheet()->sourcePath.clear();
+  if (OpenWizardSource(engine, chosenDevice(), sheet()->jobChoice == kAdvancedFileRecovery, &why)) {
+    sheet()->sourcePath = chosenDevice();
+    return true;
+  }
   CleanUp(engine);
   sheet()->ask(QMessageBox::Critical, QStringLiteral("Error"),
                QStringLiteral("Failed to open drive %1").arg(chosenDevice()) +

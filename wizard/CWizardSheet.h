@@ -50,6 +50,7 @@ class CWizardSheet : public QWizard {
   DriveInventory inventory;  // disks, partitions, logicalDrives
   QString imageFolder;
   QString imageFileName;
+  QString sourcePath;  // the device or file left open in the engine; empty until then
   std::shared_ptr<WizardLogEntry> logEntry = std::make_shared<WizardLogEntry>();
   std::vector<SignatureRecord> allFileTypes;
   int runWizardOnStartup = 0;

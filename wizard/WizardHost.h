@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace restora {
@@ -29,6 +30,31 @@ class WizardHost {
   virtual void discardScan() = 0;
   // Opens the help page of a topic such as "::/quillionwizard.htm".
   virtual void showHelp(const QString& topic) = 0;
+};
+
+// A host made of callbacks, for a frame that keeps its own members private; a missing callback
+// does nothing (and reports no unsaved scan).
+class CallbackWizardHost : public WizardHost {
+ public:
+  std::function<void(const std::shared_ptr<WizardLogEntry>&)> onLogEntry;
+  std::function<bool()> onScanInfoUnsaved;
+  std::function<void()> onSaveScanInformation;
+  std::function<void()> onDiscardScan;
+  std::function<void(const QString&)> onShowHelp;
+
+  void addLogEntry(const std::shared_ptr<WizardLogEntry>& entry) override {
+    if (onLogEntry) onLogEntry(entry);
+  }
+  bool scanInfoUnsaved() const override { return onScanInfoUnsaved && onScanInfoUnsaved(); }
+  void saveScanInformation() override {
+    if (onSaveScanInformation) onSaveScanInformation();
+  }
+  void discardScan() override {
+    if (onDiscardScan) onDiscardScan();
+  }
+  void showHelp(const QString& topic) override {
+    if (onShowHelp) onShowHelp(topic);
+  }
 };
 
 }  // namespace restora
