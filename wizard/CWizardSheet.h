@@ -33,7 +33,7 @@ class CWizardSheet : public QWizard {
   // Writes the start-up setting, however the wizard ended.
   ~CWizardSheet() override;
 
-  // The image page and the file-type page come with their own work; until then slots stand in.
+  // The full image page and file-type page replace the plain stand-ins put here at first.
   void setImagePage(WizardPageBase* page) { setPage(kImagePage, page); }
   void setFileTypePage(WizardPageBase* page) { setPage(kFileTypePage, page); }
 

@@ -12,6 +12,7 @@
 #include "CWizardDriveSelectionPage.h"
 #include "CWizardMainPage.h"
 #include "CWizardSheet.h"
+#include "SimpleImagePage.h"
 #include "ScanDriver.h"
 #include "SourceOpener.h"
 #include "TextCodec.h"
@@ -75,6 +76,7 @@ DriveInventory ImageInventory(const QString& volume, const QString& disk) {
   LogicalDriveRecord drive;
   drive.label = volume.toStdString() + " (1.00 MB))";
   drive.fileSystem = "FAT";
+  drive.volumeSerialNumber = "ABCD1234";
   drive.driveType = 3;
   drive.devicePath = volume.toStdString();
   inventory.logicalDrives.push_back(drive);
@@ -226,10 +228,21 @@ void WizardTest::jobPaths() {
   choose(job);
   visited << m_sheet->currentId();
   if (job == kCreateImage) {
-    QVERIFY(!usable(QWizard::FinishButton));  // nothing to finish until the image page is built
+    QVERIFY(!usable(QWizard::FinishButton));
     button(QWizard::BackButton)->click();
     QCOMPARE(m_sheet->currentId(), int(CWizardSheet::kMainPage));
+    button(QWizard::NextButton)->click();
+    auto* image = static_cast<SimpleImagePage*>(m_sheet->page(CWizardSheet::kImagePage));
+    image->driveBox()->setCurrentIndex(0);
+    image->folderEdit()->setText(m_folder.path());
+    QVERIFY(usable(QWizard::FinishButton));
+    button(QWizard::FinishButton)->click();
     QCOMPARE(visited, pages);
+    QCOMPARE(m_sheet->result(), int(QDialog::Accepted));
+    QCOMPARE(m_sheet->imageFolder, m_folder.path());
+    QVERIFY(m_engine->deviceHandle != nullptr);
+    QCOMPARE(m_host->calls.last(), "log Imaging Disk :" + m_volume + " (1.00 MB)),  Serial:ABCD1234 | To Location " +
+                                       m_folder.path());
     return;
   }
   const QWizard::WizardButton forward = job == kFastFileRecovery ? QWizard::FinishButton : QWizard::NextButton;
