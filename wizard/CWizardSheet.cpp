@@ -49,6 +49,16 @@ CWizardSheet::~CWizardSheet() {
   settings.setValue(kStartupKey, runWizardOnStartup);
 }
 
+InventorySources& CWizardSheet::DefaultInventorySources() {
+  static InventorySources sources;
+  return sources;
+}
+
+bool CWizardSheet::RunOnStartupSetting() {
+  RESTORA_STARTUP_SETTINGS(settings);
+  return settings.value(kStartupKey, 0).toInt() != 0;
+}
+
 void CWizardSheet::setPage(int id, WizardPageBase* page) {
   if (QWizard::page(id) != nullptr) {
     QWizardPage* old = QWizard::page(id);

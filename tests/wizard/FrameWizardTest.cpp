@@ -43,6 +43,13 @@ class FrameWizardTest : public QObject {
 
 void FrameWizardTest::initTestCase() {
   Q_INIT_RESOURCE(restora);  // the window's icons live in the shell's static library
+  // The wizard lists a fixture machine, never this machine's disks.
+  InventorySources& sources = CWizardSheet::DefaultInventorySources();
+  const std::string machine = RESTORA_SOURCE_DIR "/tests/drives/fixtures/machine";
+  sources.sysRoot = machine + "/sys";
+  sources.udevDataRoot = machine + "/udev";
+  sources.deviceRoot = machine + "/dev";
+  sources.mountInfoPath = "/nonexistent";
   qputenv("XDG_CONFIG_HOME", m_folder.filePath("config").toLocal8Bit());
   qputenv("XDG_DATA_HOME", m_folder.filePath("data").toLocal8Bit());
   m_volume = m_folder.filePath("volume.img");
