@@ -31,10 +31,6 @@ namespace {
 const QString kAppTitle = QStringLiteral("Ferrolin Restora");
 const QString kScanInfoFilter = QStringLiteral("Scan Info File (*.qxs);;All Files (*)");
 
-// The save job's destination, handed from the command to the job it starts.
-std::unique_ptr<Destination> gPendingDestination;
-QString gPendingDestinationFolder;
-
 }  // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -56,18 +52,18 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 CMainFrame::~CMainFrame() {
-  if (workerThread != nullptr) {
-    // Never destroy a running thread: stop it, let go of every report it may be waiting on,
-    // and wait for its end.
-    m_engine.keepRunning = 0;
-    m_gate.Open();
-    workerThread->disconnect(this);
-    workerThread->disconnect(m_treeView);
-    QCoreApplication::removePostedEvents(this);
-    QCoreApplication::removePostedEvents(m_treeView);
-    workerThread->wait();
-    delete workerThread;
+  // Never destroy a running thread: stop the job, let go of every report it may be waiting on
+  // (a dropped blocking report releases its sender), and wait for its end.
+  m_engine.keepRunning = 0;
+  m_gate.Open();
+  const QList<JobThread*> threads = findChildren<JobThread*>();
+  for (JobThread* thread : threads) {
+    thread->disconnect(this);
+    thread->disconnect(m_treeView);
   }
+  QCoreApplication::removePostedEvents(this);
+  QCoreApplication::removePostedEvents(m_treeView);
+  for (JobThread* thread : threads) thread->wait();
   m_treeView->Reset();
   m_listView->Reset();
   CleanUp(m_engine);
@@ -131,13 +127,13 @@ void CMainFrame::OnStartJob(JobKind kind) {
     m_engine.fileCount = 0;
     m_engine.folderCount = 0;
   }
-  auto* thread = new JobThread(m_engine, kind, logEntry, m_gate);
+  auto* thread = new JobThread(m_engine, kind, logEntry, m_gate, this);
   if (kind == JobKind::DirectoryScanJob) {
     thread->SetImageSourceOpened(imageSourceOpened != 0);
     imageSourceOpened = 0;
   }
   if (kind == JobKind::ImagingJob) thread->SetImageFilePath(imageFilePath.toStdString());
-  if (kind == JobKind::SaveJob) thread->SetDestination(std::move(gPendingDestination), gPendingDestinationFolder);
+  if (kind == JobKind::SaveJob) thread->SetDestination(std::move(m_pendingDestination), m_pendingDestinationFolder);
   // The worker waits at each report until the window has handled it.
   connect(thread, &JobThread::umLogEntry, this, &CMainFrame::OnLogEntry, Qt::BlockingQueuedConnection);
   connect(thread, &JobThread::umProgress, this, &CMainFrame::OnProgress, Qt::BlockingQueuedConnection);
@@ -402,8 +398,8 @@ void CMainFrame::OnSaveCheckedEntries() {
     return;
   }
   ProtectIfFile(*destination, source.toStdString());
-  gPendingDestination = std::move(destination);
-  gPendingDestinationFolder = folder;
+  m_pendingDestination = std::move(destination);
+  m_pendingDestinationFolder = folder;
   logEntry = std::make_shared<LogEntry>();
   OnStartJob(JobKind::SaveJob);
 }
