@@ -68,7 +68,7 @@ void FrameWizardTest::cleanupTestCase() {
 }
 
 void FrameWizardTest::walkWizard(QMessageBox::StandardButton answer) {
-  QTimer::singleShot(0, this, [=] {
+  QTimer::singleShot(0, this, [this, answer] {
     auto* sheet = qobject_cast<CWizardSheet*>(QApplication::activeModalWidget());
     QVERIFY(sheet != nullptr);
     sheet->setPrompt([this, answer](QMessageBox::Icon, const QString&, const QString& text, QMessageBox::StandardButtons) {
