@@ -78,6 +78,9 @@ class CMainFrame : public QMainWindow {
   void OnFind();
   void OnFindNext();
 
+  // Shows a help page ("fastfilerecovery.htm"); the table of contents when page is empty.
+  void ShowHelpContents(const QString& page = QString());
+
   // Find and Find Next are built by the views; they plug in here.
   void SetFindHandlers(std::function<void()> find, std::function<void()> findNext);
   void SetLastFound(int index) { lastFound = index; UpdateCommands(); }
@@ -109,7 +112,6 @@ class CMainFrame : public QMainWindow {
   void ApplyListViewMode(int mode);
   void ApplyTheme(int index);
   void ToggleFolderBar();
-  void ShowHelpContents(const QString& page = QString());
   void OpenWebPage(const QString& page);
   void ShowAbout();
   void RestoreSettings();
