@@ -13,7 +13,7 @@
 #include <QTimer>
 
 #include "JobThread.h"
-#include "MinimalJobChooser.h"
+#include "CWizardSheet.h"
 #include "PlainScanViews.h"
 #include "PosixDestination.h"
 #include "ProcessLogList.h"
@@ -228,14 +228,29 @@ void CMainFrame::OnSelectionChanged() {
 // --- Commands ---
 
 void CMainFrame::OnRunWizard() {
-  // The wizard discards the current tree when it opens the new source.
-  ResetViews();
-  const WizardOutcome wizard = RunMinimalJobChooser(this, m_engine, [this](LogEntry* entry) { OnLogEntry(entry); });
-  if (!wizard.finished) {
-    if (m_engine.scanRoot != nullptr) m_treeView->OnFillTree();
+  CallbackWizardHost host;
+  host.onLogEntry = [this](const std::shared_ptr<WizardLogEntry>& entry) {
+    LogEntry row{entry->processText, entry->description, QString(), static_cast<LogState>(entry->state)};
+    OnLogEntry(&row);
+  };
+  host.onScanInfoUnsaved = [this] { return scanInfoUnsaved != 0; };
+  host.onSaveScanInformation = [this] { OnSaveScanInfo(); };
+  // The engine is about to free the tree: the views let go of it, and nothing is left unsaved.
+  host.onDiscardScan = [this] {
+    ResetViews();
+    scanInfoUnsaved = 0;
+    m_sourcePath.clear();
+    m_sourceMatchesTree = false;
+  };
+  host.onShowHelp = [this](const QString& topic) { ShowHelpContents(QString(topic).remove(QStringLiteral("::/"))); };
+  CWizardSheet wizard(m_engine, host, InventorySources(), this);
+  if (wizard.exec() != QDialog::Accepted) {
+    UpdateCommands();
     return;
   }
-  logEntry = wizard.logEntry;
+  logEntry = std::make_shared<LogEntry>();
+  logEntry->processText = wizard.logEntry->processText;
+  logEntry->description = wizard.logEntry->description;
   scanInfoUnsaved = 1;
   m_sourcePath = wizard.sourcePath;
   m_sourceMatchesTree = true;
