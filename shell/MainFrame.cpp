@@ -243,7 +243,7 @@ void CMainFrame::OnRunWizard() {
     m_sourceMatchesTree = false;
   };
   host.onShowHelp = [this](const QString& topic) { ShowHelpContents(QString(topic).remove(QStringLiteral("::/"))); };
-  CWizardSheet wizard(m_engine, host, InventorySources(), this);
+  CWizardSheet wizard(m_engine, host, this);
   if (wizard.exec() != QDialog::Accepted) {
     UpdateCommands();
     return;
