@@ -48,6 +48,12 @@ uint64_t FindFileEnd(std::string_view extension, FileBytes& bytes) {
   return 0;
 }
 
+std::vector<std::string_view> TypesWithEnds() {
+  std::vector<std::string_view> types;
+  for (const auto& entry : kReaders) types.push_back(entry.first);
+  return types;
+}
+
 bool EndIsLastMarker(std::string_view extension) { return extension == "pdf" || extension == "ps"; }
 
 }  // namespace restora

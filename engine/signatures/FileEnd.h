@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "FileBytes.h"
 
@@ -15,6 +16,9 @@ namespace restora {
 // the bound (damaged, unclosed, or a type whose format does not record where it ends); the
 // caller then keeps the maximum size.
 uint64_t FindFileEnd(std::string_view extension, FileBytes& bytes);
+
+// The extensions that have an end reader, in table order (for fuzzing and listings).
+std::vector<std::string_view> TypesWithEnds();
 
 // Whether the type ends at the last end marker before its bound (PDF, PostScript), so the bound
 // should be the start of the next found file rather than the maximum size.
