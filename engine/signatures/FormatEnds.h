@@ -36,7 +36,7 @@ uint64_t TarEnd(FileBytes& bytes);      // entries, the two zero blocks and the 
 uint64_t ZstdEnd(FileBytes& bytes);     // one frame's blocks and checksum
 uint64_t MatroskaEnd(FileBytes& bytes); // the EBML header and the segment
 uint64_t FlvEnd(FileBytes& bytes);      // tags while their back-pointers agree
-uint64_t MpegPsEnd(FileBytes& bytes);   // packs and packets to the end code
+uint64_t MpegPsEnd(FileBytes& bytes);   // packs and packets to the end code or their last
 uint64_t AsfEnd(FileBytes& bytes);      // the file properties' file size
 uint64_t ChmEnd(FileBytes& bytes);      // the header section's file size
 uint64_t DjvuEnd(FileBytes& bytes);     // the FORM chunk

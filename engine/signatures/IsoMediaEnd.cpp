@@ -21,7 +21,7 @@ constexpr uint64_t kMaxBoxes = 1 << 20;
 }  // namespace
 
 uint64_t IsoMediaEnd(FileBytes& bytes, std::string_view essential) {
-  bool complete = false;
+  bool complete = false, typed = false;
   uint64_t at = 0;
   for (uint64_t box = 0; box < kMaxBoxes; ++box) {
     uint32_t size32 = 0;
@@ -29,8 +29,9 @@ uint64_t IsoMediaEnd(FileBytes& bytes, std::string_view essential) {
     if (!bytes.U32BE(at, size32) || !bytes.Read(at + 4, std::span(reinterpret_cast<uint8_t*>(type), 4))) break;
     const std::string_view name(type, 4);
     if (std::find(kTopLevel.begin(), kTopLevel.end(), name) == kTopLevel.end()) break;
-    // A second file type box starts another file; the first box must be the file's own header.
-    if (box > 0 && (name == "ftyp" || name == "jP  ")) break;
+    // A second file type box (or JPEG 2000 signature box) starts another file.
+    if ((name == "ftyp" && typed) || (name == "jP  " && box > 0)) break;
+    typed = typed || name == "ftyp";
     uint64_t size = size32;
     if (size32 == 1) {
       if (!bytes.U64BE(at + 8, size) || size < 16) return 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Video containers that chain their parts: Matroska/WebM (EBML elements), Flash video (tags
-// with back-pointers) and MPEG program streams (packs and packets to the end code).
+// with back-pointers) and MPEG program streams (packs and packets to the end code, or to where
+// they stop when a writer left the end code out).
 #include "FormatEnds.h"
 
 namespace restora {
@@ -68,7 +69,9 @@ uint64_t MpegPsEnd(FileBytes& bytes) {
   uint64_t at = 0;
   for (uint64_t part = 0; part < kMaxParts; ++part) {
     uint32_t code = 0;
-    if (!bytes.U32BE(at, code) || (code >> 8) != 1) return 0;
+    if (!bytes.U32BE(at, code)) return 0;
+    // Many writers leave out the end code: the stream then ends where its packs stop.
+    if ((code >> 8) != 1) return part > 0 ? at : 0;
     const uint8_t id = code & 0xFF;
     if (id == 0xB9) return at + 4;  // end code
     if (id == 0xBA) {               // pack header: MPEG-2 (with stuffing) or MPEG-1
@@ -88,6 +91,7 @@ uint64_t MpegPsEnd(FileBytes& bytes) {
     uint16_t length = 0;  // system header and packets: a 16-bit length follows the code
     if (!bytes.U16BE(at + 4, length)) return 0;
     at += 6 + uint64_t{length};
+    if (!bytes.Holds(0, at)) return 0;
   }
   return 0;
 }

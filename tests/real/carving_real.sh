@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 
 python3 "$here/carving_samples.py" make "$work/samples" 1
 count=$(python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))))' "$work/samples/manifest.json")
-python3 "$here/carving_samples.py" plant "$work/samples" "$work/disk.img" 32 "$count"
+python3 "$here/carving_samples.py" plant "$work/samples" "$work/disk.img" 48 "$count"
 
 "$cli" scan "$work/disk.img" --advanced --all-types --json --save-scan "$work/scan.qxs" >"$work/scan.json" 2>/dev/null
 only=()
@@ -25,6 +25,7 @@ for p in json.load(open(sys.argv[1])):
     print("Raw Data/%s/%s/%d.%s" % (p["category"], p["extension"], p["sector"], p["extension"]))
 PY
 )
+mkdir "$work/out"
 "$cli" recover --scan "$work/scan.qxs" --source "$work/disk.img" --to "$work/out" "${only[@]}" >/dev/null
 python3 "$here/carving_samples.py" check "$work/disk.img.placed.json" "$work/scan.json" "$work/disk.img" "$work/out/#"
 
