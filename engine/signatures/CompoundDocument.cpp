@@ -61,8 +61,12 @@ const SignatureRecord* IdentifyCompoundDocument(EngineState& state, uint64_t sec
   // 4096-byte sectors, or whose main stream's entry comes later), names it.
   if (type.empty()) {
     const uint64_t total = state.volumeInfo.totalSectors;
-    const uint64_t room = sector < total ? (total - sector) * kSectorSize : 0;
-    FileBytes bytes = FoundFileBytes(state, sector, std::min(room, CompoundDocumentSize(state, sector)));
+    uint64_t bound = 0;  // the largest maximum size among the family's records, within the source
+    for (const SignatureRecord& record : state.signatureList) {
+      if (record.family == 2) bound = std::max(bound, uint64_t{record.maxSizeMiB} * 1048576);
+    }
+    if (sector >= total) return nullptr;
+    FileBytes bytes = FoundFileBytes(state, sector, std::min(bound, (total - sector) * kSectorSize));
     const CompoundFileInfo info = ReadCompoundFile(bytes);
     if (info.hasRoot && !info.type.empty()) {
       type = info.type;

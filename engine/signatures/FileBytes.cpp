@@ -22,9 +22,13 @@ FileBytes FileBytes::Of(std::span<const uint8_t> bytes) {
 bool FileBytes::Load(uint64_t offset) {
   if (offset >= bound_) return false;
   if (offset >= windowStart_ && offset - windowStart_ < windowLength_) return true;
-  // Windows start on 4 KiB steps, so reads that walk backwards a little stay in the window.
+  // Windows start on 4 KiB steps, so reads that step back a little stay in the window. A read
+  // that continues the last window (a scan) gets a large window; one that jumps (a walk over
+  // headers) a small one, so stepping over large members does not read them.
   const uint64_t start = offset & ~uint64_t{4095};
-  const size_t length = static_cast<size_t>(std::min<uint64_t>(kWindowBytes, bound_ - start));
+  const bool sequential = windowLength_ > 0 && start == windowStart_ + windowLength_;
+  const size_t want = sequential ? kWindowBytes : kJumpBytes;
+  const size_t length = static_cast<size_t>(std::min<uint64_t>(want, bound_ - start));
   window_.resize(kWindowBytes);
   const size_t got = fetch_(start, std::span<uint8_t>(window_.data(), length));
   fetched_ += got;

@@ -69,6 +69,7 @@ class FileBytes {
 
   static constexpr size_t kScanBytes = 256 * 1024;
   static constexpr size_t kWindowBytes = 64 * 1024;
+  static constexpr size_t kJumpBytes = 4 * 1024;
 
   uint64_t bound_;
   Fetch fetch_;

@@ -20,9 +20,9 @@ FileBytes FoundFileBytes(EngineState& state, uint64_t sector, uint64_t bound) {
 }
 
 int CutAtFormatEnd(EngineState& state, ScanNode& file, uint64_t sector, std::string_view extension, uint64_t bound) {
-  FileBytes bytes = FoundFileBytes(state, sector, std::min(file.size, bound));
+  FileBytes bytes = FoundFileBytes(state, sector, bound);
   const uint64_t end = FindFileEnd(extension, bytes);
-  if (end == 0 || end > file.size) return 0;
+  if (end == 0) return 0;
   file.size = end;
   return 1;
 }

@@ -15,10 +15,9 @@ namespace restora {
 // the end of what can be read.
 FileBytes FoundFileBytes(EngineState& state, uint64_t sector, uint64_t bound);
 
-// Cuts the found file (a hit of extension at sector) to the end its format gives within
-// min(its listed size, bound). Returns 1 when the size was cut, 0 when the file keeps its size
+// Gives the found file (a hit of extension at sector) the size its format ends at within bound,
+// the largest size it may have. Returns 1 when the size was set, 0 when the file keeps its size
 // (the format gives no end within the bound).
-int CutAtFormatEnd(EngineState& state, ScanNode& file, uint64_t sector, std::string_view extension,
-                   uint64_t bound = ~uint64_t{0});
+int CutAtFormatEnd(EngineState& state, ScanNode& file, uint64_t sector, std::string_view extension, uint64_t bound);
 
 }  // namespace restora

@@ -75,13 +75,13 @@ class WaitingEnds {
         ++i;
         continue;
       }
-      (void)CutAtFormatEnd(state, *w.file, w.sector, w.extension, (sector - w.sector) * kSectorSize);
+      (void)CutAtFormatEnd(state, *w.file, w.sector, w.extension, std::min(w.file->size, (sector - w.sector) * kSectorSize));
       waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(i));
     }
   }
 
   void SearchEnded(EngineState& state) {
-    for (Waiting& w : waiting_) (void)CutAtFormatEnd(state, *w.file, w.sector, w.extension);
+    for (Waiting& w : waiting_) (void)CutAtFormatEnd(state, *w.file, w.sector, w.extension, w.file->size);
     waiting_.clear();
   }
 
@@ -104,7 +104,9 @@ void FileHit(EngineState& state, ScanNode* rawData, uint64_t sector, const Signa
   if (EndIsLastMarker(record.ExtensionText())) {
     waiting.Add(file, sector, record.ExtensionText());
   } else {
-    (void)CutAtFormatEnd(state, *file, sector, record.ExtensionText());
+    // Within the maximum size, not the listed one: the compound document's count formula falls
+    // short of documents with 4096-byte sectors; when no end is found, the formula stays.
+    (void)CutAtFormatEnd(state, *file, sector, record.ExtensionText(), MaxFoundFileSize(state, sector, record));
   }
 }
 
