@@ -84,7 +84,7 @@ uint64_t TiffEnd(FileBytes& bytes) {
     uint32_t next = 0;
     if (!tiff.U32(entriesEnd, next)) return 0;
     end = std::max(end, entriesEnd + 4);
-    if (next != 0) pending.push_back(next);
+    if (next != 0 && pending.size() < kMaxIfds) pending.push_back(next);
 
     Entry offsets[3], lengths[3];  // strips, tiles, embedded JPEG
     for (uint16_t i = 0; i < count; ++i) {
@@ -108,7 +108,7 @@ uint64_t TiffEnd(FileBytes& bytes) {
         case 330: case 34665: case 34853: case 40965:  // sub-IFDs, Exif, GPS, interoperability
           for (uint32_t k = 0; k < entry.count && k < 64; ++k) {
             uint64_t sub = 0;
-            if (Value(tiff, entry, k, sub)) pending.push_back(sub);
+            if (pending.size() < kMaxIfds && Value(tiff, entry, k, sub)) pending.push_back(sub);
           }
           break;
         default: break;

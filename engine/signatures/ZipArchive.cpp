@@ -70,9 +70,14 @@ bool Zip64CompressedSize(FileBytes& bytes, uint64_t extra, uint16_t extraLength,
 // The end of an entry whose sizes follow its data in a descriptor: the first descriptor whose
 // compressed size equals the data's length. Returns 0 when there is none.
 uint64_t DescriptorEnd(FileBytes& bytes, uint64_t data) {
-  for (uint64_t at = data;;) {
-    at = bytes.Find(at, bytes.Bound(), "PK\x07\x08");
+  for (uint64_t at = data;; ) {
+    // Byte by byte through the window: the data may hold many near-matches.
+    at = bytes.FindByte(at, bytes.Bound(), 'P');
     if (at == FileBytes::kNone) return 0;
+    if (!bytes.Equals(at, "PK\x07\x08")) {
+      ++at;
+      continue;
+    }
     uint32_t size32 = 0;
     uint64_t size64 = 0;
     if (bytes.U32LE(at + 8, size32) && size32 == at - data) return at + 16;
