@@ -3,7 +3,8 @@
 # of about 40 types (tests/real/carving_samples.py: photos, some JPEGs with Exif thumbnails,
 # documents, archives, audio, video) planted among other data, a third followed directly by it and
 # one in eight across a 63-sector block boundary. Prints how many files each recovers byte for
-# byte and how long each search takes (wall and CPU), both run under nice on a warm page cache.
+# byte and how long each search takes (wall and CPU), both run under nice on a warm page cache
+# (PhotoRec with its default checks, which cut files at their ends).
 # usage: bench/carving.sh [WORK_FOLDER]     (default /tmp/restora-carving; RESTORA_CLI=path to use
 #        a built restora-cli, otherwise a Release build is made in build-release). Not part of ctest.
 set -euo pipefail
@@ -40,8 +41,9 @@ timed() {
 }
 timed ours "$cli" scan "$out/disk.img" --advanced --all-types --json
 ours=$(python3 "$samples" check "$out/disk.img.placed.json" "$scratch/ours.out" "$out/disk.img" | tail -1)
+mkdir -p "$scratch/pr"
 (cd "$scratch" && timed photorec photorec /log /d "$scratch/pr/out" /cmd "$out/disk.img" \
-  partition_none,options,paranoid_no,fileopt,everything,enable,search)
+  partition_none,fileopt,everything,enable,search)
 peer=$(python3 - "$out/disk.img.placed.json" "$scratch/pr" <<'PY'
 import hashlib, json, os, re, sys
 placed = json.load(open(sys.argv[1]))
