@@ -14,7 +14,7 @@ constexpr const char* kUsage =
     "commands:\n"
     "  info SOURCE [--disk] [--json]              describe a volume, image file or disk\n"
     "  scan SOURCE [--json|--list] [--lost|--advanced --disk] [--types LIST|--all-types]\n"
-    "       [--max-size-kb N] [--save-scan FILE.qxs]\n"
+    "       [--max-size-kb N] [--fixed-size] [--save-scan FILE.qxs]\n"
     "                                             list what was deleted\n"
     "  recover SOURCE --to DIR [scan options] [--only GLOB ...]\n"
     "  recover --scan FILE.qxs --source SOURCE --to DIR [--only GLOB ...]\n"
