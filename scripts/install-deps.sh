@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when they are missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3 e2fsprogs
+packages=(cmake ninja-build pkg-config g++ clang libclang-rt-14-dev libgtest-dev libblkid-dev python3 e2fsprogs fdisk
           dosfstools mtools ntfs-3g sleuthkit attr jq openssl imagemagick)
 missing=()
 for package in "${packages[@]}"; do
