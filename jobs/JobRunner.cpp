@@ -13,14 +13,14 @@ namespace restora {
 namespace {
 
 // Opens the partitions of path that only accepts (all usable ones when only is null) and reports
-// every entry skipped as one diagnostic line.
+// every entry skipped, or scanned with a note, as one diagnostic line.
 int OpenPartitionsOf(EngineState& state, const std::string& path, const std::function<bool(const PartitionEntry&)>& only,
                      std::string* error) {
   std::vector<PartitionReport> reports;
   const int opened = OpenDiskPartitions(state, path, only, &reports, error);
   if (!only) {
     for (const PartitionReport& report : reports) {
-      if (!report.usable && !report.entry.extended) state.ReportDiagnostic(report.SkipLine());
+      if (!report.entry.extended && !report.note.empty()) state.ReportDiagnostic(report.NoteLine());
     }
   }
   return opened;

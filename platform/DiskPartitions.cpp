@@ -48,9 +48,10 @@ std::string ListedNumbers(const std::vector<PartitionReport>& reports) {
 
 }  // namespace
 
-std::string PartitionReport::SkipLine() const {
+std::string PartitionReport::NoteLine() const {
   return "partition " + std::to_string(entry.number) + " (sectors " + std::to_string(entry.startSector) + ".." +
-         std::to_string(entry.startSector + entry.sectorCount - (entry.sectorCount > 0 ? 1 : 0)) + ") skipped: " + note;
+         std::to_string(entry.startSector + entry.sectorCount - (entry.sectorCount > 0 ? 1 : 0)) + ")" +
+         (usable ? ": " : " skipped: ") + note;
 }
 
 int ExamineDiskPartitions(const std::string& path, std::vector<PartitionReport>* reports, std::string* scheme,
@@ -70,10 +71,16 @@ int ExamineDiskPartitions(const std::string& path, std::vector<PartitionReport>*
       report.note = "extended partition (holds the logical ones)";
     } else if (entry.sectorCount == 0) {
       report.note = "empty entry";
-    } else if (entry.startSector >= diskSectors || entry.sectorCount > diskSectors - entry.startSector) {
-      report.note = "extends past the end of the disk (it has " + std::to_string(diskSectors) + " sectors)";
+    } else if (entry.startSector >= diskSectors) {
+      report.note = "starts past the end of the disk (it has " + std::to_string(diskSectors) + " sectors)";
     } else {
       Recognize(*disk, report);
+      // An image cut short (a failing disk copied in part) still holds the partition's start:
+      // what it holds is scanned, and what is missing reads as zeros.
+      if (report.usable && entry.sectorCount > diskSectors - entry.startSector) {
+        report.note = "extends past the end of the disk; its last " +
+                      std::to_string(entry.sectorCount - (diskSectors - entry.startSector)) + " sectors read as zeros";
+      }
     }
     reports->push_back(std::move(report));
   }
@@ -121,7 +128,7 @@ int OpenDiskPartitions(EngineState& state, const std::string& path,
       return 0;
     }
     if (!chosen->usable) {
-      *error = chosen->SkipLine();
+      *error = chosen->NoteLine();
       return 0;
     }
     const PartitionEntry& entry = chosen->entry;

@@ -18,18 +18,21 @@ struct PartitionReport {
   PartitionEntry entry;
   SourceKind kind = SourceKind::Disk;  // Fat16, Fat32 or Ntfs when usable
   bool usable = false;                 // holds a volume the engine scans
-  std::string note;  // why it is not usable ("extends past the end of the disk", "overlaps
-                     // partition 1", "no FAT16, FAT32 or NTFS volume (ext4)"); empty when usable
+  // Why it is not usable ("starts past the end of the disk", "overlaps partition 1", "no FAT16,
+  // FAT32 or NTFS volume (ext4)"), or for a usable one what the user should know ("extends past
+  // the end of the disk; …"); empty otherwise.
+  std::string note;
 
-  // "partition 3 (sectors 2048..4095) skipped: NOTE".
-  std::string SkipLine() const;
+  // "partition 3 (sectors 2048..4095) skipped: NOTE", or "partition 3 (…): NOTE" when usable.
+  std::string NoteLine() const;
 };
 
-// Reads the partition table of path and examines every entry. An entry is usable when it lies
+// Reads the partition table of path and examines every entry. An entry is usable when it starts
 // inside the disk, does not overlap another entry, and holds a FAT16, FAT32 or NTFS volume; of
 // two overlapping entries the one with such a volume is kept, and between equals the first in the
-// table. An extended MBR partition only holds logical ones and is never usable. Returns 1 with
-// *table set (scheme empty when path holds no table), 0 with *error when path cannot be read.
+// table. One that starts inside the disk but ends past it is still usable (with a note). An
+// extended MBR partition only holds logical ones and is never usable. Returns 1 with
+// *scheme set ("dos", "gpt"; empty when path holds no table), 0 with *error when path cannot be read.
 int ExamineDiskPartitions(const std::string& path, std::vector<PartitionReport>* reports, std::string* scheme,
                           std::string* error);
 
