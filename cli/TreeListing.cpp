@@ -101,7 +101,6 @@ void PrintTreeJson(std::FILE* out, const EngineState& state, bool completed) {
     OpenNode(out, *current, layout);
     levels.push_back(Level{current->firstChild, true, layout});
   }
-  std::fputc('}', out);
   if (!state.partitions.empty()) {
     std::fputs(",\"partitions\":[", out);
     for (size_t i = 0; i < state.partitions.size(); ++i) {

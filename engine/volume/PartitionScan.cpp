@@ -45,6 +45,7 @@ int ScanPartitions(EngineState& state, uint8_t withSignatureSearch) {
     state.signatureList = selected;
     result = ScanSource(state, withSignatureSearch);
     ScanNode* found = state.scanRoot;
+    folder->firstCluster = found->firstCluster;  // the folder stands for the partition's root
     folder->firstChild = found->firstChild;
     found->firstChild = nullptr;
     state.pool.FreeNode(found);
