@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <fstream>
 
+#include "ProcessLogList.h"
 #include "ShellTestSupport.h"
 
 using namespace restora;
