@@ -12,6 +12,7 @@
 #include "JobKind.h"
 #include "RecoveryWriter.h"
 #include "LogEntry.h"
+#include "PartitionChoice.h"
 #include "PauseGate.h"
 
 class QAction;
@@ -58,6 +59,8 @@ class CMainFrame : public QMainWindow {
   // "open-scan", "save-scan", "save-log", "destination", "source") and returns a path or empty.
   using PathHook = std::function<QString(const QString& kind)>;
   void SetPathHook(PathHook hook) { m_pathHook = std::move(hook); }
+  // And the choice of partition of a disk image (returns the dialog's result).
+  void SetPartitionHook(std::function<int(CPartitionChoiceDialog&)> hook) { m_partitionHook = std::move(hook); }
 
   // The commands (also reached through the menus and the toolbar).
   void OnRunWizard();
@@ -166,6 +169,7 @@ class CMainFrame : public QMainWindow {
   std::function<void()> m_find;
   std::function<void()> m_findNext;
   MessageHook m_messageHook;
+  std::function<int(CPartitionChoiceDialog&)> m_partitionHook;
   PathHook m_pathHook;
 };
 
