@@ -80,10 +80,10 @@ bool ContentsListModel::SortByHeading(int column) {
     }
     return NumberOf(*a, key) < NumberOf(*b, key);
   };
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
   const QModelIndexList persistent = persistentIndexList();
   std::vector<ScanNode*> persistentNodes;
   for (const QModelIndex& index : persistent) persistentNodes.push_back(NodeAt(index.row()));
-  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
   if (ascending) {
     std::stable_sort(rows_.begin(), rows_.end(), less);
   } else {

@@ -14,14 +14,27 @@ constexpr uint64_t kFileTimeTicksPerDay = 864000000000ULL;  // 100 ns ticks
 // Days from 1601-01-01 (the FILETIME epoch) to 1970-01-01.
 constexpr int64_t kFileTimeEpochDays = 134774;
 
-QString DayText(std::chrono::year_month_day date) {
-  return QString::asprintf("%02u-%02u-%d", static_cast<unsigned>(date.day()), static_cast<unsigned>(date.month()),
-                           static_cast<int>(date.year()));
+QString DayText(int64_t year, unsigned month, unsigned day) {
+  return QString::asprintf("%02u-%02u-%lld", day, month, static_cast<long long>(year));
 }
 
-std::chrono::year_month_day FileTimeDay(uint64_t fileTime) {
-  const auto days = static_cast<int64_t>(fileTime / kFileTimeTicksPerDay) - kFileTimeEpochDays;
-  return std::chrono::year_month_day{std::chrono::sys_days{std::chrono::days{days}}};
+QString DayText(std::chrono::year_month_day date) {
+  return DayText(static_cast<int>(date.year()), static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+}
+
+// The calendar day of a FILETIME. Computed here in 64 bits, since a FILETIME reaches beyond the
+// years a std::chrono::year holds.
+QString FileTimeDayText(uint64_t fileTime) {
+  // Days counted from 0000-03-01, so that leap days end each 4-, 100- and 400-year cycle.
+  const int64_t days = static_cast<int64_t>(fileTime / kFileTimeTicksPerDay) - kFileTimeEpochDays + 719468;
+  const int64_t era = days / 146097;
+  const int64_t dayOfEra = days - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const auto day = static_cast<unsigned>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+  const auto month = static_cast<unsigned>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+  return DayText(yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day);
 }
 
 std::chrono::year_month_day FatDay(uint16_t fatDate) {
@@ -32,7 +45,7 @@ std::chrono::year_month_day FatDay(uint16_t fatDate) {
 
 }  // namespace
 
-QString FileTimeDateText(uint64_t fileTime) { return DayText(FileTimeDay(fileTime)); }
+QString FileTimeDateText(uint64_t fileTime) { return FileTimeDayText(fileTime); }
 
 QString FatDateText(uint16_t fatDate) {
   const auto day = FatDay(fatDate);
