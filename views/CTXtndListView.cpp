@@ -99,6 +99,13 @@ CTXtndListView::CTXtndListView(EngineState& state, QWidget* parent)
   connect(model_, &ContentsListModel::checkToggled, this, &CTXtndListView::OnCheckToggled);
 }
 
+void CTXtndListView::SetViewMode(int mode) {
+  list_->SetLargeIcons(mode == 4);
+  for (int column = 1; column < static_cast<int>(ListColumn::Count); ++column) list_->setColumnHidden(column, mode != 7);
+  list_->setShowGrid(mode == 7);
+  list_->horizontalHeader()->setVisible(mode == 7);
+}
+
 void CTXtndListView::SetTreeView(CTXtndTreeView* tree) { model_->SetChecks(&tree->Checks()); }
 
 void CTXtndListView::Reset() {

@@ -54,6 +54,10 @@ class CTXtndListView final : public QWidget {
   // Paints node's row as the Find hit and scrolls it into view (null clears the mark).
   void ShowFound(const ScanNode* node);
   size_t MemoryBytes() const { return model_->MemoryBytes(); }
+  int RowCount() const { return model_->rowCount(); }
+  // The View menu's list modes: 4 large icons, 5 small icons, 6 list (the names alone, with
+  // small icons), 7 details (every column).
+  void SetViewMode(int mode);
 
  public slots:
   // Lists first and its following siblings (null: an empty list), in list order.

@@ -128,7 +128,7 @@ void CTXtndTreeView::OnFolderClicked(const QModelIndex& index) {
   emit UM_SHOW_FOLDER(current_ != nullptr ? current_->firstChild : nullptr);
 }
 
-bool CTXtndTreeView::GoToParentFolder() {
+bool CTXtndTreeView::OnGotoParentFolder() {
   if (current_ == nullptr || current_ == state_.scanRoot) return false;
   const QModelIndex up = model_->IndexOf(current_).parent();
   if (!up.isValid()) return false;

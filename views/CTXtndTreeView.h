@@ -51,6 +51,10 @@ class CTXtndTreeView final : public QWidget {
   ScanNode* CurrentFolder() const { return current_; }
   const Selection& CurrentSelection() const { return selection_; }
   bool IsEmpty() const { return index_.Empty(); }
+  bool HasItems() const { return !index_.Empty(); }
+  QTreeView* Tree() const { return tree_; }
+  // Whether Goto Parent Folder has somewhere to go.
+  bool CurrentFolderHasParent() const { return current_ != nullptr && current_ != state_.scanRoot; }
   // The status-bar text of pane 1 (tree totals) or 2 (selection); empty for other panes.
   QString PaneText(int pane) const;
   size_t MemoryBytes() const { return index_.MemoryBytes() + checks_.MemoryBytes(); }
@@ -58,11 +62,11 @@ class CTXtndTreeView final : public QWidget {
   // Empties the view and forgets every node. Must run before the engine frees or replaces the
   // tree (a new scan, a reopened scan, the engine's clean-up).
   void Reset();
-  // Makes the current folder's parent current and shows its entries (Goto Parent Folder).
-  // Returns false at the root or while empty.
-  bool GoToParentFolder();
 
  public slots:
+  // Makes the current folder's parent current and shows its entries (Goto Parent Folder).
+  // Returns false at the root or while empty.
+  bool OnGotoParentFolder();
   // Builds the tree from the engine's scan root and the totals of the whole tree.
   void OnFillTree();
   // Makes folder, a subfolder shown in the list, the current folder and expands it.

@@ -2,9 +2,6 @@
 // Find commands over the two result views.
 #include "FindCommands.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
 #include "CFindDialog.h"
 #include "CTXtndListView.h"
 #include "CTXtndTreeView.h"
@@ -30,20 +27,10 @@ ScanNode* FindCommands::OnFind(QWidget* dialogParent) {
   if (!CanFind()) return nullptr;
   CFindDialog dialog(dialogParent);
   if (dialog.exec() != QDialog::Accepted) return nullptr;
-  return Reported(FindWith(dialog.Settings()), dialogParent);
+  return FindWith(dialog.Settings());
 }
 
-ScanNode* FindCommands::OnFindNext(QWidget* messageParent) {
-  if (!CanFindNext()) return nullptr;
-  return Reported(FindNextHit(), messageParent);
-}
-
-ScanNode* FindCommands::Reported(ScanNode* hit, QWidget* messageParent) {
-  if (hit == nullptr) {
-    QMessageBox::information(messageParent, QApplication::applicationDisplayName(), QStringLiteral("Entry not found"));
-  }
-  return hit;
-}
+ScanNode* FindCommands::OnFindNext() { return CanFindNext() ? FindNextHit() : nullptr; }
 
 ScanNode* FindCommands::Show(ScanNode* hit) {
   if (hit == nullptr) {

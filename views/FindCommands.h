@@ -30,13 +30,13 @@ class FindCommands final : public QObject {
   // last settings; shows the hit in the views. Returns the hit, null when nothing (more) was found.
   ScanNode* FindWith(const FindSettings& settings);
   ScanNode* FindNextHit();
-  // The menu commands: run the dialog (Find) and search; "Entry not found" in a message box
-  // when nothing (more) is found. Return the hit.
+  // The menu commands: run the dialog (Find) and search, or search on. Return the hit; when
+  // there is none, entryNotFound was emitted.
   ScanNode* OnFind(QWidget* dialogParent);
-  ScanNode* OnFindNext(QWidget* messageParent);
+  ScanNode* OnFindNext();
 
  signals:
-  // Nothing (more) was found; the frame shows "Entry not found".
+  // Nothing (more) was found; the frame tells the user "Entry not found".
   void entryNotFound();
 
  public slots:
@@ -45,7 +45,6 @@ class FindCommands final : public QObject {
 
  private:
   ScanNode* Show(ScanNode* hit);
-  ScanNode* Reported(ScanNode* hit, QWidget* messageParent);
 
   EngineState& state_;
   CTXtndTreeView* tree_;
