@@ -9,6 +9,8 @@
 
 #include "FatImageBuilder.h"
 #include "FatScan.h"
+#include "PosixDestination.h"
+#include "RecoveryWriter.h"
 #include "ScanDriver.h"
 #include "ScanTree.h"
 #include "TestSupport.h"
@@ -154,6 +156,25 @@ TEST(FatScan, ProgressCountsFilesWalkedOutOfFilesFoundSoFar) {
   // Root holds two files and a folder; the folder's two files join the total when it is read.
   EXPECT_EQ(sink.steps, (std::vector<std::pair<uint64_t, uint64_t>>{{0, 2}, {1, 2}, {1, 4}, {2, 4}, {3, 4}}));
   EXPECT_EQ(scanned->state.fileCount, 4u);
+}
+
+TEST(FatData, ChainsAreFollowedWhereTheyFitTheSizeElseTheClustersFromTheFirstOn) {
+  FatImageBuilder v = FatImageBuilder::Fat32(8192);
+  const uint32_t trash = v.AddFolder(v.RootFolder(), Entry("TRASH", {}, true, true));
+  const std::vector<uint8_t> fragmented = Data(1300, 1), consecutive = Data(1100, 2), loop = Data(1500, 3);
+  v.AddFile(trash, Entry("FRAG.BIN", {}, false), fragmented, {300, 200, 400});  // live: its chain is intact
+  v.AddFile(trash, Entry("GONE.BIN"), consecutive, {500, 501, 502});              // deleted: its chain is cleared
+  v.AddFile(trash, Entry("LOOP.BIN", {}, false), loop, {600, 601, 602});
+  v.SetFat(601, 600);  // a chain that loops does not fit the size
+  auto scanned = test::ScanVolume(v.Take());
+  ASSERT_EQ(scanned->result, 1);
+  SetChecked(scanned->state.scanRoot->firstChild, 1);
+  test::TempFolder temp;
+  auto destination = PosixDestination::Open(temp.Path(), nullptr);
+  ASSERT_EQ(SaveCheckedEntries(scanned->state, *destination), 1);
+  EXPECT_EQ(test::ReadWholeFile(temp.Path() + "/#/XRASH/FRAG.BIN"), fragmented);
+  EXPECT_EQ(test::ReadWholeFile(temp.Path() + "/#/XRASH/XONE.BIN"), consecutive);
+  EXPECT_EQ(test::ReadWholeFile(temp.Path() + "/#/XRASH/LOOP.BIN"), loop);
 }
 
 TEST(FatHostile, ClustersSharedByManyFolderEntriesDoNotMultiplyTheTree) {

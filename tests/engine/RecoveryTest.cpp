@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saving into a real folder: checked entries with their bytes, names that clash, hostile names
 // from NTFS and FAT volumes and from scan files (nothing leaves DEST/#, every file arrives once
-// with its own bytes), deep trees, names that lead out of the tree, a destination on the source
-// device or on a device built on it, found files finished through memory, and sources opened
-// read-only.
+// with its own bytes), names that lead out of the tree, a destination on the source device or on
+// a device built on it, and sources opened read-only.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,7 +18,6 @@
 #include "NtfsImageBuilder.h"
 #include "PosixDestination.h"
 #include "PosixSourceReader.h"
-#include "RawData.h"
 #include "RecoveryWriter.h"
 #include "ScanFile.h"
 #include "ScanTree.h"
@@ -98,47 +96,6 @@ TEST(Recovery, CheckedEntriesArriveWithTheirBytesAndClashingNamesTakeASuffix) {
   const auto saved = SavedFiles(temp.Path());
   EXPECT_EQ(saved.size(), expected.size());
   EXPECT_TRUE(saved == expected);
-}
-
-TEST(Recovery, DeepTreesAreSavedWithoutRecursionOrRunningOutOfDescriptors) {
-  Found f;
-  ScanNode* folder = f.state.scanRoot;
-  for (int depth = 0; depth < 150; ++depth) folder = f.Add(folder, u"d");
-  f.Add(folder, u"bottom.txt", 50, 700);
-  test::TempFolder temp;
-  auto destination = PosixDestination::Open(temp.Path(), nullptr);
-  ASSERT_EQ(SaveCheckedEntries(f.state, *destination), 1);
-  const auto saved = SavedFiles(temp.Path());
-  ASSERT_EQ(saved.size(), 1u);
-  EXPECT_EQ(saved.begin()->second, f.Slice(50, 700));
-  EXPECT_EQ(destination->Depth(), 0u);
-}
-
-// An output that copies "inside the kernel" up to a limit, as an in-kernel copy that stops
-// early would; the rest must arrive through memory.
-struct PartialCopyFile final : OutputFile {
-  explicit PartialCopyFile(uint64_t limit) : limit(limit) {}
-  int Write(std::span<const uint8_t> data) override { return bytes.insert(bytes.end(), data.begin(), data.end()), 1; }
-  int Close() override { return 1; }
-  uint64_t AppendFromSource(const SourceReader& source, uint64_t offset, uint64_t length) override {
-    std::vector<uint8_t> copied(static_cast<size_t>(std::min(length, limit)));
-    size_t delivered = 0;
-    if (const_cast<SourceReader&>(source).ReadAt(offset, copied, &delivered) != 1) return 0;
-    bytes.insert(bytes.end(), copied.begin(), copied.begin() + static_cast<std::ptrdiff_t>(delivered));
-    return delivered;
-  }
-  uint64_t limit;
-  std::vector<uint8_t> bytes;
-};
-
-TEST(Recovery, FoundFilesCopiedPartlyInTheKernelAreFinishedThroughMemory) {
-  Found f;
-  const ScanNode* found = f.Add(f.state.scanRoot, u"found", 100, 1536 * 1024 - 3);
-  for (uint64_t limit : {uint64_t{0}, uint64_t{500001}, uint64_t{1024 * 1024}, uint64_t{1} << 40}) {
-    PartialCopyFile out(limit);
-    EXPECT_EQ(CopyRawData(f.state, *found, out), 1);
-    EXPECT_EQ(out.bytes, f.Slice(100, 1536 * 1024 - 3)) << "in-kernel copy stopped after " << limit;
-  }
 }
 
 const std::vector<std::u16string> kHostileNames = {
