@@ -49,7 +49,7 @@ TEST(Lznt1, TokensChunksAndTheOutputsEnd) {
       {"an overlapping back-reference", Chunk({0x02, 'a', 0x07, 0x00}), 65536, std::string(11, 'a')},
       {"displacement 3, length 6", Chunk({0x08, 'a', 'b', 'c', 0x03, 0x20}), 65536, "abcabcabc"},
       {"a stored chunk, then the end mark", Join({Header(0x3004), Text("hello"), Bytes{0, 0, '!'}}), 65536, "hello"},
-      {"12 length bits at position 16", Chunk(Join({sixteen, Bytes{0x01, 0x00, 0xF0}})), 65536, "ABCDEFGHIJKLMNOPABC"},
+      {"12 length bits at position 16", Chunk(Join({sixteen, Bytes{0x01, 0x00, 0x10}})), 65536, "ABCDEFGHIJKLMNOPOPO"},
       {"11 length bits at position 17", Chunk(Join({sixteen, Bytes{0x02, 'Q', 0x02, 0x80}})), 65536,
        "ABCDEFGHIJKLMNOPQABCDE"},
       {"a reference before the chunk copies from its start", Chunk({0x04, 'x', 'y', 0x01, 0x90}), 65536, "xyxyxy"},

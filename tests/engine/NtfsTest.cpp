@@ -115,7 +115,8 @@ const ScanCase kScanCases[] = {
        b.AddFile(47, u"stream.txt", 5, kDeletedFile).ResidentData(Bytes(100)).ResidentData(Bytes(7), u"side");
      },
      {"deleted-file 7 stream.txt", "folder 0 docs", "deleted-folder 0 docs/old", "deleted-file 9000 docs/old/deep.bin",
-      "deleted-file 12 docs/b.txt", "deleted-file 11 docs/a.txt", "deleted-file 10 top.txt"}},
+      "deleted-file 12 docs/b.txt", "deleted-file 11 docs/a.txt", "deleted-file 10 top.txt"},
+     0},
     {"ParentsThatAreNoFoldersBecomePlaceholders",
      [](NtfsImageBuilder& b) {
        b.AddFile(20, u"was a folder", 5, test::kRecordInUse).ResidentData(Bytes(3));
@@ -145,7 +146,8 @@ const ScanCase kScanCases[] = {
      },
      {"deleted-folder 0 #32", "deleted-folder 0 #32/self", "deleted-file 2 #32/self/in self.txt",
       "deleted-folder 0 #30", "deleted-file 6 #30/ping again.txt", "deleted-folder 0 #30/pong",
-      "deleted-folder 0 #30/pong/ping", "deleted-file 1 #30/pong/ping/in loop.txt"}},
+      "deleted-folder 0 #30/pong/ping", "deleted-file 1 #30/pong/ping/in loop.txt"},
+     0},
     {"DamagedRecordsAndNamesGiveWay",
      [](NtfsImageBuilder& b) {
        b.AddFile(40, u"torn.txt", 5, kDeletedFile).ResidentData(Bytes(10)).BreakUpdateSequence(1);

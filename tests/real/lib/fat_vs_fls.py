@@ -76,7 +76,7 @@ def main():
     for problem in problems:
         print(problem)
     print(f"{document['kind']}: {sum(files.values())} files, {len(folders)} folders listed; {len(problems)} differences")
-    return 1 if problems or not files else 0
+    return 1 if problems or (len(args) > 3 and not files) else 0
 
 
 if __name__ == "__main__":
