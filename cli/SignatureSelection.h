@@ -7,18 +7,13 @@
 #include <vector>
 
 #include "CliSupport.h"
+#include "KnownTypes.h"
 
 namespace restora::cli {
 
-// Loads the full list of known types from the "Signature" file beside the program (or in the
-// installed data folder) into fullList, in file order, and closes the file again. Sets *folder
-// (when given) to the folder it came from. Returns 1 when loaded, 0 with *error set otherwise.
-int LoadKnownTypes(EngineState& state, std::vector<SignatureRecord>& fullList, std::string* error,
-                   std::filesystem::path* folder = nullptr);
-
-// Consumes --types LIST (extensions or categories, comma-separated; may repeat), --all-types and
-// --max-size-kb N from scanner, loads the "Signature" file and leaves the selected list in
-// state.signatureList. Without --types or --all-types the types the file marks as selected are
+// Consumes --types LIST (extensions or categories, comma-separated; may repeat), --all-types,
+// --max-size-kb N and --fixed-size (found files keep the maximum size) from scanner, loads the
+// "Signature" file and leaves the selected list in state.signatureList. Without --types or --all-types the types the file marks as selected are
 // searched. Returns 1 when ready, 0 with *error set otherwise (also when no type is selected).
 int PrepareSignatureSearch(EngineState& state, ArgScanner& scanner, std::string* error);
 

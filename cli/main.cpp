@@ -12,9 +12,14 @@ constexpr const char* kUsage =
     "usage: restora-cli COMMAND [OPTIONS]\n"
     "\n"
     "commands:\n"
-    "  info SOURCE [--disk] [--json]              describe a volume, image file or disk\n"
+    "  info SOURCE [--disk] [--json]              describe a volume, image file or disk, or list\n"
+    "                                             the partitions of a disk or disk image\n"
     "  scan SOURCE [--json|--list] [--lost|--advanced --disk] [--types LIST|--all-types]\n"
-    "       [--max-size-kb N] [--save-scan FILE.qxs]\n"
+<<<<<<< HEAD
+    "       [--max-size-kb N] [--fixed-size] [--save-scan FILE.qxs]\n"
+=======
+    "       [--max-size-kb N] [--save-scan FILE.qxs] [--partition N]\n"
+>>>>>>> partitions
     "                                             list what was deleted\n"
     "  recover SOURCE --to DIR [scan options] [--only GLOB ...]\n"
     "  recover --scan FILE.qxs --source SOURCE --to DIR [--only GLOB ...]\n"
@@ -22,7 +27,10 @@ constexpr const char* kUsage =
     "  show FILE.qxs [--json|--list]              print a saved scan\n"
     "  image SOURCE OUT.qxi                       copy a volume into an image file\n"
     "  signatures [--json]                        list the known file types\n"
+    "  drives [--json] [--disk DEVICE ...]        list disks, partitions and volumes\n"
     "\n"
+    "A disk or disk image with a partition table is scanned partition by partition, each below a\n"
+    "folder of its own, or only partition N with --partition N.\n"
     "Sources are opened read-only. Exit codes: 0 done, 1 failure, 2 some entries failed,\n"
     "130 interrupted.\n";
 
@@ -41,6 +49,7 @@ int main(int argc, char** argv) {
   if (verb == "show") return restora::cli::RunShow(args);
   if (verb == "image") return restora::cli::RunImage(args);
   if (verb == "signatures") return restora::cli::RunSignatures(args);
+  if (verb == "drives") return restora::cli::RunDrives(args);
   std::fprintf(stderr, "restora-cli: unknown command '%s'\n%s", verb.c_str(), kUsage);
   return 1;
 }

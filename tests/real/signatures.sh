@@ -17,9 +17,9 @@ python3 "$samples" make "$work/samples" "$convert"
 truncate -s 48M "$work/disk.img"
 python3 "$samples" plant "$work/samples" "$work/disk.img" \
   5000,0,777,2047,3001,4000,8064,9000,9100,9200,9300,12345,16000,20000,25000,30000,40000,50000,63000,98300,8063
-"$cli" scan "$work/disk.img" --advanced --all-types --json >"$work/disk.json"
+"$cli" scan "$work/disk.img" --advanced --all-types --fixed-size --json >"$work/disk.json"
 python3 "$samples" check "$work/disk.img.placed.json" "$work/disk.json" "$work/disk.img"
-"$cli" scan "$work/disk.img" --advanced --types pdf,doc >"$work/list.txt"
+"$cli" scan "$work/disk.img" --advanced --types pdf,doc --fixed-size >"$work/list.txt"
 grep -qx "deleted-file 66048 Raw Data/Documents/doc/9300.doc" "$work/list.txt" || fail "the list lacks 9300.doc"
 [[ $(grep -c -- '-file ' "$work/list.txt") == 2 ]] || fail "--types pdf,doc found other files"
 truncate -s 16M "$work/zeros.img"
@@ -37,7 +37,7 @@ for file in "${files[@]}"; do ntfscp -q -f "$work/ntfs.img" "$work/samples/$file
 cp "$volumes/ntfs.img" "$work/tree.img"
 for volume in fat32 ntfs tree; do
   "$cli" scan "$work/$volume.img" --json >"$work/$volume.fast.json"
-  "$cli" scan "$work/$volume.img" --lost --all-types --json >"$work/$volume.json"
+  "$cli" scan "$work/$volume.img" --lost --all-types --fixed-size --json >"$work/$volume.json"
   python3 - "$work/$volume.fast.json" "$work/$volume.json" <<'PY' || fail "$volume: below Raw Data the search differs from the fast scan"
 import json, sys
 def shape(node):  # ids differ: "Raw Data" is numbered first in the lost-file search
