@@ -76,10 +76,10 @@ random_bytes() { (set +o pipefail; openssl enc -aes-128-ctr -nosalt -pbkdf2 -pas
 random_bytes disk $((12 * 1024 * 1024)) >"$work/disk.img"
 png() { printf '\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR'; }
 for sector in 0 5000 18432 24570; do png | dd of="$work/disk.img" bs=512 seek=$sector conv=notrunc status=none; done
-check_found "$work/disk.img" disk --advanced --types png
-mkfs.fat -F 32 -s 1 -C "$work/fat32.img" $((40 * 1024)) >/dev/null
+check_found "$work/disk.img" found-disk --advanced --types png
+mkfs.fat -F 32 -s 1 -C "$work/found32.img" $((40 * 1024)) >/dev/null
 { png; random_bytes pic 200000; } >"$work/pic.png"
-mcopy -i "$work/fat32.img" "$work/pic.png" ::/PIC.PNG
-check_found "$work/fat32.img" fat32 --lost --types png
-check_found "$corpus/dftt-ntfs-8-jpeg-search.img" dftt8 --lost --types jpg
+mcopy -i "$work/found32.img" "$work/pic.png" ::/PIC.PNG
+check_found "$work/found32.img" found32 --lost --types png
+check_found "$corpus/dftt-ntfs-8-jpeg-search.img" found-dftt8 --lost --types jpg
 echo "recovery_vs_hashes: every recovered file is byte-exact"
