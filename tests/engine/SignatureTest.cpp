@@ -64,7 +64,7 @@ TEST(SignatureFile, TheChainEndsAtTheFirstZeroNextOrWhereTheFileEnds) {
 }
 
 TEST(SignatureFile, TypesWhoseNamesCannotBeFolderNamesAreRefused) {
-  const uint8_t jpeg[] = {0xFF, 0xD8, 0xFF};
+  const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF};
   EXPECT_TRUE(CheckSignatureRecord(test::SearchType("jpg", jpeg, 0, 0, "Photos")));
   for (const char* extension : {"a/b", "..", "x.y", "a:b", "", "end "}) {
     EXPECT_FALSE(CheckSignatureRecord(test::SearchType(extension, jpeg, 0, 0, "Photos"))) << extension;
@@ -131,7 +131,7 @@ TEST(SignatureSearch, SameTreeAsThePlainLoopOnRandomData) {
     list.push_back(test::SearchType(extensions[pick(5)], bytes, 0, offsets[pick(6)], categories[pick(3)]));
     list.back().maxSizeMiB = static_cast<uint32_t>(pick(3));
   }
-  const uint8_t compound[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  const std::vector<uint8_t> compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   for (const char* extension : {"xls", "doc", "ppt"}) list.push_back(test::SearchType(extension, compound, 2));
   std::rotate(list.begin() + 7, list.end() - 1, list.end());  // one of them ahead of the others
 

@@ -20,9 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<uint8_t> kJpegHeader = {0xFF, 0xD8, 0xFF, 0xE0};
-const std::vector<uint8_t> kPdfHeader = {'%', 'P', 'D', 'F', '-'};
-
 std::vector<uint8_t> Headed(const std::vector<uint8_t>& head, std::vector<uint8_t> bytes) {
   std::copy(head.begin(), head.end(), bytes.begin());
   return bytes;

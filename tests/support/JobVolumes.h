@@ -18,6 +18,9 @@
 
 namespace restora::test {
 
+inline const std::vector<uint8_t> kJpegHeader = {0xFF, 0xD8, 0xFF, 0xE0};
+inline const std::vector<uint8_t> kPdfHeader = {'%', 'P', 'D', 'F', '-'};
+
 // Live and deleted folders three deep, files with long names, in several clusters or fragments,
 // a folder loop (NTFS), and files and free clusters that begin with a JPEG or PDF header.
 // sectorsReadByScan (FAT only): what the walk reads, the area before the data and the folders.
@@ -33,6 +36,7 @@ std::vector<JobVolume> JobVolumes();
 // file's first sector) and whether the signature search found it.
 using FoundEntry = std::tuple<std::string, uint64_t, uint64_t, bool>;
 std::multiset<FoundEntry> FoundFiles(const EngineState& state);
+inline uint64_t Where(const FoundEntry& entry) { return std::get<2>(entry); }
 std::multiset<FoundEntry> Missing(const std::multiset<FoundEntry>& whole, const std::multiset<FoundEntry>& part);
 
 enum class Job { FastScan, LostFileSearch, DiskSearch, Image, SaveFiles, SaveFound };

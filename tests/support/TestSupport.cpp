@@ -63,6 +63,17 @@ TempFolder::~TempFolder() {
   if (!path_.empty()) fs::remove_all(path_, ec);
 }
 
+std::map<std::string, int64_t> ListTree(const std::string& folder) {
+  std::map<std::string, int64_t> entries;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::file_type type = it->symlink_status().type();
+    entries[fs::relative(it->path(), folder).string()] =
+        type == fs::file_type::directory ? -1 : type == fs::file_type::regular ? static_cast<int64_t>(it->file_size()) : -2;
+  }
+  return entries;
+}
+
 void RecordingSink::Progress(uint64_t done, uint64_t total) {
   steps.emplace_back(done, total);
   if (stopped) ++stepsAfterStop;
@@ -94,7 +105,7 @@ std::vector<std::string> TreeLines(const EngineState& state) {
   return lines;
 }
 
-SignatureRecord SearchType(const char* extension, std::span<const uint8_t> header, uint8_t family, uint16_t offset,
+SignatureRecord SearchType(const char* extension, const std::vector<uint8_t>& header, uint8_t family, uint16_t offset,
                            const char* category) {
   SignatureRecord record;
   std::strncpy(record.extension.data(), extension, record.extension.size() - 1);

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "Destination.h"
 #include "EngineState.h"
 #include "FaultInjectingReader.h"
 #include "ScanDriver.h"
@@ -50,6 +52,17 @@ class TempFolder {
   std::string path_;
 };
 
+// Every entry below folder: relative path → size in bytes, -1 for a folder, -2 for anything else.
+std::map<std::string, int64_t> ListTree(const std::string& folder);
+
+// Collects what is written.
+class MemoryOutputFile final : public OutputFile {
+ public:
+  int Write(std::span<const uint8_t> data) override { return bytes.insert(bytes.end(), data.begin(), data.end()), 1; }
+  int Close() override { return 1; }
+  std::vector<uint8_t> bytes;
+};
+
 // Records what a job reports and clears keepRunning at checkpoint stopAt (0: never); what the
 // job still does after the stop is counted apart.
 class RecordingSink : public ProgressSink {
@@ -71,7 +84,7 @@ class RecordingSink : public ProgressSink {
 std::vector<std::string> TreeLines(const EngineState& state);
 
 // A selected signature record of the given extension, header and family.
-SignatureRecord SearchType(const char* extension, std::span<const uint8_t> header, uint8_t family = 0,
+SignatureRecord SearchType(const char* extension, const std::vector<uint8_t>& header, uint8_t family = 0,
                            uint16_t offset = 0, const char* category = "Found");
 
 }  // namespace restora::test
