@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ScanFile.h"
+#include "ScanTree.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static EngineState second;
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   if (ReadScanInfoFrom(first, in) != 1) return 0;
+  // A stored node takes at least 64 bytes, and every node the pool handed out is in the tree.
+  const uint64_t nodes = CountNodes(first.scanRoot);
+  if (nodes > size / 64 || first.pool.LiveCount() != nodes + 1) std::abort();
   const std::string written = WriteBack(first);
   std::istringstream again(std::string(reinterpret_cast<const char*>(restora::kScanFileSignature.data()), 8) +
                            std::string(2, '\0') + written);

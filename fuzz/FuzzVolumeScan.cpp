@@ -10,6 +10,7 @@
 
 #include "ScanDriver.h"
 #include "ScanTree.h"
+#include "TreeFault.h"
 #include "VolumeAccess.h"
 
 namespace {
@@ -43,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     state.keepRunning = 1;
     (void)ScanSource(state, search ? 1 : 0);
-    // Every node the pool handed out is in the tree: nothing dropped on the way leaks.
-    if (state.pool.LiveCount() != CountNodes(state.scanRoot) + 1) __builtin_trap();
+    // Numbered and consistent, every node named, and every node the pool handed out in the tree.
+    if (!restora::test::TreeFault(state).empty()) __builtin_trap();
   }
   CleanUp(state);
   return 0;

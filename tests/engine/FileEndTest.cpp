@@ -11,7 +11,7 @@
 
 #include "CompoundFile.h"
 #include "FileEnd.h"
-#include "JobChecks.h"
+#include "JobVolumes.h"
 #include "ScanTree.h"
 #include "SignatureSearch.h"
 #include "TestSupport.h"

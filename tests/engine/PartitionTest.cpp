@@ -18,7 +18,7 @@
 #include "ScanTree.h"
 #include "SourceWindow.h"
 #include "TestSupport.h"
-#include "WriterSupport.h"
+#include "TestSupport.h"
 
 namespace restora {
 namespace {

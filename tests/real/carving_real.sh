@@ -8,8 +8,8 @@
 set -euo pipefail
 cli=${1:?usage: carving_real.sh PATH/TO/restora-cli}
 here=$(cd "$(dirname "$0")" && pwd)
-command -v python3 >/dev/null || { echo "SKIPPED: python3 is missing"; exit 0; }
-command -v convert >/dev/null || { echo "SKIPPED: ImageMagick (Debian package imagemagick) is missing"; exit 0; }
+command -v python3 >/dev/null || { echo "SKIPPED: python3 is missing"; exit 77; }
+command -v convert >/dev/null || { echo "SKIPPED: ImageMagick (Debian package imagemagick) is missing"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -10,9 +10,9 @@ set -euo pipefail
 cli=$1
 src=${RESTORA_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 for tool in sfdisk mkfs.fat mcopy mkntfs ntfs-3g setfattr openssl fls istat icat mmls jq python3; do
-  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 0; }
+  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 77; }
 done
-[[ -e /dev/fuse ]] || { echo "SKIPPED: no /dev/fuse for the ntfs-3g mount"; exit 0; }
+[[ -e /dev/fuse ]] || { echo "SKIPPED: no /dev/fuse for the ntfs-3g mount"; exit 77; }
 source "$src/tests/real/lib/ntfs_listings.bash"
 
 work=$(mktemp -d)

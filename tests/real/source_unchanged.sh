@@ -1,46 +1,21 @@
 #!/usr/bin/env bash
-# Every job (description, scans, searches, saving a scan, imaging, recovery) leaves its source's bytes as
-# they were: the image files of real FAT16, FAT32 and NTFS volumes (and of a damaged one, and the
-# same files opened as whole disks) are hashed before and after each job. A job may fail on the damaged volume, but it must end with one of its own exit
-# codes (0, 1 or 2), never by a signal.
-set -euo pipefail
-cli=${1:?usage: source_unchanged.sh PATH/TO/restora-cli}
-here=$(cd "$(dirname "$0")" && pwd)
-for tool in sha256sum mkfs.fat mcopy mdel python3; do
-  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 0; }
-done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-corpus="$here/../../../shared/corpus/real"
-[ -d "$corpus" ] || corpus="${RESTORA_SOURCE_DIR:-$here/../..}/../shared/corpus/real"
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Every job leaves its source's bytes as they were: the volumes of the real tools, public samples,
+# a damaged NTFS volume and the same files as whole disks are hashed before and after each job
+# (a job may fail on the damaged volume, but only with its own exit codes). Imaging: the image
+# holds the volume's first ceil(T/63) blocks of 63 sectors, zero-padded, also from a loop device;
+# its scan equals the volume's; an image onto its source or onto a volume mounted from it is
+# refused.
+source "$(dirname "$0")/lib/common.bash"
+need sha256sum python3 fls losetup ntfs-3g
+need_volumes
+need_corpus
+need_root
 
-volumes=()
-for name in dftt-ntfs-7-undel dfirntfs-fat16-deleted-dir fatcat-fat32-deleted; do
-  if [ -f "$corpus/$name.img" ]; then
-    cp "$corpus/$name.img" "$work/$name.img"
-    volumes+=("$work/$name.img")
-  fi
-done
-
-# A FAT32 volume with files written and some deleted by mtools.
-truncate -s 40M "$work/fat32.img"
-mkfs.fat -F 32 -s 1 "$work/fat32.img" >/dev/null
-python3 - "$work" <<'PY'
-import os, sys
-for i in range(6):
-    with open(os.path.join(sys.argv[1], f"file{i}.bin"), "wb") as out:
-        out.write(bytes([0xFF, 0xD8, 0xFF, 0xE0]) + bytes((i * 7 + j) % 251 for j in range(20000 * (i + 1))))
-PY
-mmd -i "$work/fat32.img" ::/dir
-for i in 0 1 2; do mcopy -i "$work/fat32.img" "$work/file$i.bin" ::/; done
-for i in 3 4 5; do mcopy -i "$work/fat32.img" "$work/file$i.bin" ::/dir/; done
-mdel -i "$work/fat32.img" ::/file1.bin ::/dir/file4.bin
-volumes+=("$work/fat32.img")
-
-# A damaged NTFS volume: the table of the first NTFS sample overwritten with a fixed pattern.
-if [ -f "$work/dftt-ntfs-7-undel.img" ]; then
-  cp "$work/dftt-ntfs-7-undel.img" "$work/damaged.img"
-  python3 - "$work/damaged.img" <<'PY'
+for name in fat16 fat32 ntfs; do cp "$volumes/$name.img" "$work/$name.img"; done
+cp "$corpus/dftt-ntfs-7-undel.img" "$corpus/fatcat-fat32-deleted.img" "$work/"
+cp "$work/dftt-ntfs-7-undel.img" "$work/damaged.img"
+python3 - "$work/damaged.img" <<'PY'
 import struct, sys
 with open(sys.argv[1], "r+b") as f:
     boot = f.read(512)
@@ -54,54 +29,49 @@ with open(sys.argv[1], "r+b") as f:
             chunk.append(state >> 16 & 0xFF)
         f.write(chunk)
 PY
-  volumes+=("$work/damaged.img")
-fi
-
-failures=0
-run_job() {  # run_job IMAGE ARGS...: the job must keep the image's bytes and end by itself
-  local image=$1; shift
-  local before after code=0
-  before=$(sha256sum <"$image")
-  "$cli" "$@" >"$work/out.txt" 2>&1 || code=$?
-  after=$(sha256sum <"$image")
-  if [ "$before" != "$after" ]; then
-    echo "FAIL: $* changed $(basename "$image")"
-    failures=$((failures + 1))
-  fi
-  if [ "$code" -gt 2 ]; then
-    echo "FAIL: $* ended with $code"; tail -5 "$work/out.txt"
-    failures=$((failures + 1))
-  fi
-}
 
 jobs=0
-for image in "${volumes[@]}"; do
-  original=$(sha256sum <"$image")
-  run_job "$image" info "$image"
-  run_job "$image" info "$image" --disk
-  run_job "$image" scan "$image" --list
-  run_job "$image" scan "$image" --json --save-scan "$work/scan.qxs"
-  run_job "$image" scan "$image" --lost --all-types --list
-  run_job "$image" scan "$image" --advanced --disk --all-types --list
-  run_job "$image" image "$image" "$work/copy.qxi"
-  run_job "$image" show "$work/scan.qxs" --list
+for image in "$work"/*.img; do
+  before=$(sha256sum <"$image")
   rm -rf "$work/dest" && mkdir "$work/dest"
-  run_job "$image" recover "$image" --to "$work/dest"
-  run_job "$image" recover "$image" --to "$work/dest" --lost --all-types
-  run_job "$image" recover --scan "$work/scan.qxs" --source "$image" --to "$work/dest"
-  jobs=$((jobs + 11))
-  if [ "$original" != "$(sha256sum <"$image")" ]; then
-    echo "FAIL: $(basename "$image") differs after all jobs"
-    failures=$((failures + 1))
-  fi
+  for job in "info $image" "info $image --disk" "scan $image --save-scan $work/scan.qxs" \
+             "scan $image --lost --all-types" "scan $image --advanced --disk --all-types" "image $image $work/copy.qxi" \
+             "show $work/scan.qxs" "recover $image --to $work/dest" "recover $image --to $work/dest --lost --all-types" \
+             "recover --scan $work/scan.qxs --source $image --to $work/dest"; do
+    code=0
+    read -ra args <<<"$job"
+    "$cli" "${args[@]}" >/dev/null 2>&1 || code=$?
+    [[ $code -le 2 ]] || fail "$job ended with $code"
+    [[ $(sha256sum <"$image") == "$before" ]] || fail "$job changed $(basename "$image")"
+    jobs=$((jobs + 1))
+  done
 done
-# The copies made from the samples must still equal them.
-for image in "${volumes[@]}"; do
-  name=$(basename "$image")
-  if [ -f "$corpus/$name" ] && ! cmp -s "$corpus/$name" "$image"; then
-    echo "FAIL: $name differs from the sample"
-    failures=$((failures + 1))
-  fi
+for name in dftt-ntfs-7-undel fatcat-fat32-deleted; do cmp -s "$corpus/$name.img" "$work/$name.img" || fail "$name changed"; done
+
+image_is() {  # image_is IMAGE_FILE VOLUME_FILE: the image holds the volume's whole blocks
+  local total
+  total=$("$cli" info "$2" --json | python3 -c 'import json, sys; print(json.load(sys.stdin)["totalSectors"])')
+  cp "$2" "$work/expected.bin"
+  truncate -s $(((total + 62) / 63 * 32256)) "$work/expected.bin"
+  cmp "$work/expected.bin" "$1" || fail "the image of $2 differs from its volume"
+}
+for name in fat16 fat32 ntfs; do
+  "$cli" image "$work/$name.img" "$work/$name.qxi" >/dev/null
+  image_is "$work/$name.qxi" "$work/$name.img"
+  cmp <("$cli" scan "$work/$name.img" --json) <("$cli" scan "$work/$name.qxi" --json) || fail "$name: the scan of the image differs"
+  diff <(fls -r -p "$work/$name.img") <(fls -r -p "$work/$name.qxi") >/dev/null || fail "$name: fls reads the image otherwise"
 done
-echo "${#volumes[@]} volumes, $jobs jobs, $failures failures"
-[ "$failures" -eq 0 ]
+ln "$work/fat16.img" "$work/same.qxi"
+expect 1 "$cli" image "$work/fat16.img" "$work/same.qxi"
+grep -q "is the source itself" "$work/last.err" || fail "unclear refusal: $(cat "$work/last.err")"
+
+attach loop "$work/ntfs.img"
+"$cli" image "$loop" "$work/loop.qxi" >/dev/null
+image_is "$work/loop.qxi" "$work/ntfs.img"
+mkdir "$work/mnt"
+ntfs-3g "$loop" "$work/mnt"
+mounts+=("$work/mnt")
+expect 1 "$cli" image "$loop" "$work/mnt/out.qxi"
+grep -q "would be written onto the source" "$work/last.err" || fail "unclear refusal: $(cat "$work/last.err")"
+[[ ! -e $work/mnt/out.qxi ]] || fail "an image file was created on the source"
+echo "source_unchanged: $jobs jobs left their sources as they were; images are exact"

@@ -28,6 +28,12 @@ void PutText(std::vector<uint8_t>& image, uint64_t offset, std::string_view text
   std::copy(text.begin(), text.end(), image.begin() + static_cast<ptrdiff_t>(offset));
 }
 
+uint8_t LongNameChecksum(const std::array<uint8_t, 11>& shortName) {
+  uint8_t sum = 0;
+  for (const uint8_t byte : shortName) sum = static_cast<uint8_t>(((sum & 1) << 7) + (sum >> 1) + byte);
+  return sum;
+}
+
 // Where the 13 UTF-16 characters of a long-name entry lie.
 constexpr std::array<size_t, 13> kLongNameOffsets = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
 
@@ -184,22 +190,15 @@ uint64_t FatImageBuilder::SlotOffset(uint32_t folder, uint32_t index) {
   return ClusterOffset(target.clusters[index / EntriesPerCluster()]) + uint64_t{index % EntriesPerCluster()} * 32;
 }
 
-uint32_t FatImageBuilder::NextSlot(uint32_t folder) const { return folders_.at(folder).nextSlot; }
-
-std::span<uint8_t> FatImageBuilder::SlotBytes(FatSlot slot) {
-  return std::span<uint8_t>(image_.data() + SlotOffset(slot.folder, slot.index), 32);
-}
-
-FatSlot FatImageBuilder::AddRawEntry(uint32_t folder, std::span<const uint8_t> bytes) {
+void FatImageBuilder::AddRawEntry(uint32_t folder, std::span<const uint8_t> bytes) {
   const uint32_t index = FolderOf(folder).nextSlot;
   const uint64_t offset = SlotOffset(folder, index);
   std::fill_n(image_.begin() + static_cast<ptrdiff_t>(offset), 32, 0);
   std::copy_n(bytes.begin(), std::min<size_t>(bytes.size(), 32), image_.begin() + static_cast<ptrdiff_t>(offset));
   FolderOf(folder).nextSlot = index + 1;
-  return FatSlot{folder, index};
 }
 
-FatSlot FatImageBuilder::AddEntry(uint32_t folder, const FatEntry& entry) {
+void FatImageBuilder::AddEntry(uint32_t folder, const FatEntry& entry) {
   std::string shortName = entry.shortName;
   if (shortName.empty()) {
     char made[16];
@@ -228,7 +227,6 @@ FatSlot FatImageBuilder::AddEntry(uint32_t folder, const FatEntry& entry) {
   std::copy(name.begin(), name.end(), bytes.begin());
   if (entry.deleted) bytes[0] = kDeleted;
   bytes[0x0B] = entry.attributes;
-  bytes[0x0C] = entry.caseFlags;
   bytes[0x10] = static_cast<uint8_t>(entry.createdDate);
   bytes[0x11] = static_cast<uint8_t>(entry.createdDate >> 8);
   bytes[0x14] = static_cast<uint8_t>(entry.firstCluster >> 16);
@@ -238,11 +236,11 @@ FatSlot FatImageBuilder::AddEntry(uint32_t folder, const FatEntry& entry) {
   bytes[0x1A] = static_cast<uint8_t>(entry.firstCluster);
   bytes[0x1B] = static_cast<uint8_t>(entry.firstCluster >> 8);
   for (int i = 0; i < 4; ++i) bytes[0x1C + i] = static_cast<uint8_t>(entry.size >> (8 * i));
-  return AddRawEntry(folder, bytes);
+  AddRawEntry(folder, bytes);
 }
 
 void FatImageBuilder::FillTo(uint32_t folder, uint32_t index) {
-  while (NextSlot(folder) < index) {
+  while (FolderOf(folder).nextSlot < index) {
     FatEntry filler;
     filler.shortName = "FILLER";
     filler.deleted = true;
@@ -323,11 +321,6 @@ std::array<uint8_t, 11> FatImageBuilder::ShortNameBytes(std::string_view name) {
   return bytes;
 }
 
-uint8_t FatImageBuilder::LongNameChecksum(const std::array<uint8_t, 11>& shortName) {
-  uint8_t sum = 0;
-  for (const uint8_t byte : shortName) sum = static_cast<uint8_t>(((sum & 1) << 7) + (sum >> 1) + byte);
-  return sum;
-}
 
 std::vector<uint8_t> FatImageBuilder::Pattern(size_t size, uint32_t seed) {
   std::vector<uint8_t> bytes(size);

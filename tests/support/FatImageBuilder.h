@@ -7,10 +7,10 @@
 
 #include <array>
 #include <cstdint>
-#include <unordered_map>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace restora::test {
@@ -25,9 +25,6 @@ struct FatLayout {
   uint32_t sectorsPerFat = 0;    // 0: just enough for every data cluster
 };
 
-constexpr uint8_t kFatAttrReadOnly = 0x01;
-constexpr uint8_t kFatAttrHidden = 0x02;
-constexpr uint8_t kFatAttrSystem = 0x04;
 constexpr uint8_t kFatAttrLabel = 0x08;
 constexpr uint8_t kFatAttrFolder = 0x10;
 constexpr uint8_t kFatAttrArchive = 0x20;
@@ -37,19 +34,11 @@ struct FatEntry {
   std::string shortName;    // "NAME.EXT" as stored (no case change); empty: "N" and a number
   std::u16string longName;  // when set, written as long-name entries in front of the short one
   uint8_t attributes = kFatAttrArchive;
-  uint8_t caseFlags = 0;       // byte 0x0C
-  uint32_t firstCluster = 0;   // AddFile and AddFolder fill it when they allocate
-  uint32_t size = 0;           // AddFile: 0 means the content's size
+  uint32_t firstCluster = 0;  // AddFile and AddFolder fill it when they allocate
+  uint32_t size = 0;          // AddFile: 0 means the content's size
   uint16_t createdDate = 0x5821;   // 2024-01-01
   uint16_t modifiedDate = 0x5822;  // 2024-01-02
   bool deleted = false;            // 0xE5 on the short and every long-name entry
-};
-
-// Where a short entry lies: its folder (1 for the FAT16 root area, else the folder's first
-// cluster) and its slot index in the folder (32 bytes per slot, counted across its clusters).
-struct FatSlot {
-  uint32_t folder = 0;
-  uint32_t index = 0;
 };
 
 class FatImageBuilder {
@@ -58,27 +47,15 @@ class FatImageBuilder {
   static FatImageBuilder Fat16(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1);
   static FatImageBuilder Fat32(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1);
 
-  // Geometry.
-  const FatLayout& Layout() const { return layout_; }
-  bool IsFat16() const { return layout_.width == FatWidth::Fat16; }
-  uint32_t RootFolder() const { return IsFat16() ? 1 : 2; }
-  uint32_t ClusterBytes() const { return uint32_t{layout_.sectorsPerCluster} * 512; }
-  uint32_t EntriesPerCluster() const { return ClusterBytes() / 32; }
-  uint64_t ClusterOffset(uint32_t cluster) const;  // byte offset of a data cluster (2 and up)
-  uint32_t EndOfChain() const { return IsFat16() ? 0xFFFF : 0x0FFFFFFF; }
-  uint64_t FatEntryCount() const;                 // sectors per FAT × entries per FAT sector
+  uint32_t RootFolder() const { return IsFat16() ? 1 : 2; }  // 1 stands for the FAT16 root area
+  uint64_t ClusterOffset(uint32_t cluster) const;            // byte offset of a data cluster (2 and up)
   uint32_t HighestCluster() const { return dataClusters_ + 1; }
-  uint64_t Fat1Offset() const { return uint64_t{layout_.reservedSectors} * 512; }
 
   // The FATs (both are written alike).
   void SetFat(uint32_t cluster, uint32_t value);
   uint32_t Fat(uint32_t cluster) const;
-  // The next count clusters nobody has used yet, chained in order with the last ended.
-  std::vector<uint32_t> Allocate(uint32_t count);
   // Links clusters in order and ends the chain at the last one.
   void Chain(const std::vector<uint32_t>& clusters);
-  // Zeroes the FAT entries along the chain from firstCluster, as deleting a file does.
-  void FreeChain(uint32_t firstCluster);
 
   // Folders, files and entries. folder is RootFolder() or a folder's first cluster.
   // AddFolder allocates one cluster (unless entry.firstCluster is set), writes "." and ".." into
@@ -91,26 +68,17 @@ class FatImageBuilder {
   uint32_t AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content,
                    const std::vector<uint32_t>& clusters);
   // Writes the entry's long-name entries and short entry into the next free slots of folder,
-  // growing a cluster folder by a cluster when it is full. Returns the short entry's slot.
-  FatSlot AddEntry(uint32_t folder, const FatEntry& entry);
-  // Writes 32 bytes as they are into the next slot of folder.
-  FatSlot AddRawEntry(uint32_t folder, std::span<const uint8_t> bytes);
+  // growing a cluster folder by a cluster when it is full.
+  void AddEntry(uint32_t folder, const FatEntry& entry);
   // Fills slots of folder up to (not including) index with deleted entries of no cluster,
   // which no scan lists, so that the next entry lands at index.
   void FillTo(uint32_t folder, uint32_t index);
-  uint32_t NextSlot(uint32_t folder) const;
-  // The 32 bytes of a slot, to tamper with after writing.
-  std::span<uint8_t> SlotBytes(FatSlot slot);
 
-  // Raw access to the whole volume.
-  std::vector<uint8_t>& Image() { return image_; }
-  void WriteBytes(uint64_t offset, std::span<const uint8_t> bytes);
   std::vector<uint8_t> Take() { return std::move(image_); }
 
   // "NAME.EXT" → the 11 stored bytes (name padded to 8, extension to 3); without a dot up to 11
   // bytes are taken as they are (a volume label); "." and ".." are padded as stored.
   static std::array<uint8_t, 11> ShortNameBytes(std::string_view name);
-  static uint8_t LongNameChecksum(const std::array<uint8_t, 11>& shortName);
   // A content of size bytes that differs per seed, for files whose data a test compares.
   static std::vector<uint8_t> Pattern(size_t size, uint32_t seed);
 
@@ -120,6 +88,16 @@ class FatImageBuilder {
     uint32_t nextSlot = 0;
     bool deleted = false;
   };
+  bool IsFat16() const { return layout_.width == FatWidth::Fat16; }
+  uint32_t ClusterBytes() const { return uint32_t{layout_.sectorsPerCluster} * 512; }
+  uint32_t EntriesPerCluster() const { return ClusterBytes() / 32; }
+  uint32_t EndOfChain() const { return IsFat16() ? 0xFFFF : 0x0FFFFFFF; }
+  uint64_t FatEntryCount() const;
+  uint64_t Fat1Offset() const { return uint64_t{layout_.reservedSectors} * 512; }
+  std::vector<uint32_t> Allocate(uint32_t count);
+  void FreeChain(uint32_t firstCluster);
+  void AddRawEntry(uint32_t folder, std::span<const uint8_t> bytes);
+  void WriteBytes(uint64_t offset, std::span<const uint8_t> bytes);
   uint64_t SlotOffset(uint32_t folder, uint32_t index);
   Folder& FolderOf(uint32_t folder);
   void WriteBootSector();

@@ -3,8 +3,6 @@
 #include "NtfsImageBuilder.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 namespace restora::test {
@@ -60,8 +58,7 @@ size_t UnsignedWidth(uint64_t v) {
   return width;
 }
 
-}  // namespace
-
+// A run list as NTFS stores it: relative offsets in the fewest bytes, ended by a 0 byte.
 std::vector<uint8_t> EncodeRunList(const std::vector<BuilderRun>& runs) {
   std::vector<uint8_t> out;
   uint64_t previous = 0;
@@ -81,6 +78,8 @@ std::vector<uint8_t> EncodeRunList(const std::vector<BuilderRun>& runs) {
   out.push_back(0);
   return out;
 }
+
+}  // namespace
 
 size_t NtfsGeometry::RecordBytes() const {
   if (clustersPerRecord >= 0) return size_t(clustersPerRecord) * ClusterBytes();
@@ -146,11 +145,6 @@ NtfsFileRecord& NtfsFileRecord::NonResident(const NonResidentAttribute& attribut
   return *this;
 }
 
-NtfsFileRecord& NtfsFileRecord::RawAttribute(std::vector<uint8_t> bytes) {
-  attributes_.push_back(std::move(bytes));
-  return *this;
-}
-
 NtfsFileRecord& NtfsFileRecord::BaseRecord(uint64_t reference) {
   baseRecord_ = reference;
   return *this;
@@ -161,27 +155,13 @@ NtfsFileRecord& NtfsFileRecord::FirstAttributeOffset(uint16_t offset) {
   return *this;
 }
 
-NtfsFileRecord& NtfsFileRecord::OmitEndMarker() {
-  endMarker_ = false;
-  return *this;
-}
-
 NtfsFileRecord& NtfsFileRecord::BreakUpdateSequence(unsigned sector) {
   brokenSectors_.push_back(sector);
   return *this;
 }
 
-NtfsFileRecord& NtfsFileRecord::RawRecord(std::vector<uint8_t> bytes) {
-  raw_ = std::move(bytes);
-  return *this;
-}
-
 std::vector<uint8_t> NtfsFileRecord::Encode(size_t recordBytes, uint32_t recordNumber) const {
   std::vector<uint8_t> r(recordBytes, 0);
-  if (raw_) {
-    std::copy_n(raw_->begin(), std::min(raw_->size(), recordBytes), r.begin());
-    return r;
-  }
   const size_t sectors = recordBytes / kSector;
   const size_t sequenceEntries = sectors + 1;
   const size_t first = firstAttributeOffset_.value_or(Align8(kUpdateSequenceOffset + 2 * sequenceEntries));
@@ -205,11 +185,9 @@ std::vector<uint8_t> NtfsFileRecord::Encode(size_t recordBytes, uint32_t recordN
     std::copy(attribute.begin(), attribute.end(), r.begin() + static_cast<std::ptrdiff_t>(offset));
     offset += attribute.size();
   }
-  if (endMarker_) {
-    if (offset + 8 > recordBytes - 2) throw std::length_error("no room for the end marker");
-    Put(r, offset, 0xFFFFFFFF, 4);
-    offset += 8;
-  }
+  if (offset + 8 > recordBytes - 2) throw std::length_error("no room for the end marker");
+  Put(r, offset, 0xFFFFFFFF, 4);
+  offset += 8;
   Put(r, 0x18, offset, 4);  // bytes in use
 
   // The update sequence: each sector's last two bytes move into the array, the sequence value
@@ -391,21 +369,6 @@ std::vector<uint8_t> NtfsImageBuilder::Build() const {
     std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
   });
   return image;
-}
-
-bool NtfsImageBuilder::WriteImageFile(const std::string& path) const {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  Lay([&out](uint64_t offset, const std::vector<uint8_t>& bytes) {
-    out.seekp(static_cast<std::streamoff>(offset));
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  });
-  out.close();
-  if (!out) return false;
-  // The file gets the volume's length; everything unwritten stays a hole.
-  std::error_code error;
-  std::filesystem::resize_file(path, geometry_.totalSectors * kSector, error);
-  return !error;
 }
 
 }  // namespace restora::test

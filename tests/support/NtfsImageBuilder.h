@@ -23,9 +23,6 @@ struct BuilderRun {
   bool sparse = false;
 };
 
-// A run list as NTFS stores it: relative offsets in the fewest bytes, ended by a 0 byte.
-std::vector<uint8_t> EncodeRunList(const std::vector<BuilderRun>& runs);
-
 struct NtfsGeometry {
   uint8_t sectorsPerCluster = 8;
   int8_t clustersPerRecord = -10;  // boot-sector byte 0x40; negative: 2^-v bytes per record
@@ -44,7 +41,6 @@ constexpr uint16_t kRecordFolder = 0x02;
 
 // Attribute flags of a non-resident attribute.
 constexpr uint16_t kAttributeCompressed = 0x0001;
-constexpr uint16_t kAttributeEncrypted = 0x4000;
 constexpr uint16_t kAttributeSparse = 0x8000;
 
 struct NonResidentAttribute {
@@ -67,15 +63,10 @@ class NtfsFileRecord {
   NtfsFileRecord& FileName(std::u16string_view name, uint64_t parentRecord, uint8_t nameSpace = 1);
   NtfsFileRecord& ResidentData(std::span<const uint8_t> bytes, std::u16string_view streamName = u"");
   NtfsFileRecord& NonResident(const NonResidentAttribute& attribute);
-  // Attribute bytes exactly as given (type, length and all), for damaged records.
-  NtfsFileRecord& RawAttribute(std::vector<uint8_t> bytes);
   NtfsFileRecord& BaseRecord(uint64_t reference);
   NtfsFileRecord& FirstAttributeOffset(uint16_t offset);  // default: right after the update sequence
-  NtfsFileRecord& OmitEndMarker();
   // After the update sequence is applied, the tail of this sector no longer matches it.
   NtfsFileRecord& BreakUpdateSequence(unsigned sector);
-  // The whole record as given, with no update sequence applied.
-  NtfsFileRecord& RawRecord(std::vector<uint8_t> bytes);
 
   // The record's bytes, update sequence applied. Throws std::length_error when the attributes
   // do not fit recordBytes.
@@ -85,9 +76,7 @@ class NtfsFileRecord {
   uint16_t flags_ = kRecordInUse;
   uint64_t baseRecord_ = 0;
   std::optional<uint16_t> firstAttributeOffset_;
-  bool endMarker_ = true;
   std::vector<unsigned> brokenSectors_;
-  std::optional<std::vector<uint8_t>> raw_;
   std::vector<std::vector<uint8_t>> attributes_;
 };
 
@@ -95,11 +84,8 @@ class NtfsImageBuilder {
  public:
   explicit NtfsImageBuilder(NtfsGeometry geometry = {});
 
-  const NtfsGeometry& Geometry() const { return geometry_; }
-
   // Where the table lies (record 0's run list); default one extent at mftCluster for mftRecords.
   void SetMftExtents(std::vector<BuilderRun> extents);
-  const std::vector<BuilderRun>& MftExtents() const { return mftExtents_; }
 
   // Record n under construction, created empty (flags: in use) on first use. Record 0 (the table) and
   // record 5 (the root folder) are generated unless asked for here.
@@ -130,9 +116,6 @@ class NtfsImageBuilder {
   NtfsFileRecord TableRecord() const;
 
   std::vector<uint8_t> Build() const;
-  // Writes the image as a sparse file: only the boot sector, records and stored clusters.
-  // Returns true on success.
-  bool WriteImageFile(const std::string& path) const;
 
  private:
   // Calls place(offset, bytes) for everything the image holds.

@@ -1,34 +1,48 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helpers shared by the engine tests.
 #include "TestSupport.h"
 
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 
+#include "ScanDriver.h"
+#include "TreeListing.h"
+
 namespace restora::test {
+
+namespace fs = std::filesystem;
 
 int OpenMemorySource(EngineState& state, std::vector<uint8_t> bytes, OpenMode mode) {
   return OpenSource(state, mode, std::make_unique<MemorySourceReader>(std::move(bytes)), u"memory");
 }
 
 std::string CorpusFolder() {
-  namespace fs = std::filesystem;
-  std::vector<fs::path> candidates;
-  if (const char* env = std::getenv("RESTORA_CORPUS_DIR")) candidates.emplace_back(env);
-#ifdef RESTORA_SOURCE_DIR
-  candidates.push_back(fs::path(RESTORA_SOURCE_DIR) / ".." / "shared" / "corpus" / "real");
-#endif
-  for (const fs::path& candidate : candidates) {
-    std::error_code ec;
-    if (fs::is_directory(candidate, ec)) return fs::weakly_canonical(candidate).string();
-  }
-  return {};
+  const char* env = std::getenv("RESTORA_CORPUS_DIR");
+  std::error_code ec;
+  const std::string folder = env != nullptr ? env : RESTORA_CORPUS_DIR;
+  return !folder.empty() && fs::is_directory(folder, ec) ? folder : std::string();
+}
+
+ScannedVolume::~ScannedVolume() { CleanUp(state); }
+
+std::vector<std::string> ScannedVolume::Lines() const { return TreeLines(state); }
+
+std::unique_ptr<ScannedVolume> ScanVolume(std::vector<uint8_t> bytes, ProgressSink* sink, uint8_t withSearch,
+                                          OpenMode mode) {
+  auto scanned = std::make_unique<ScannedVolume>();
+  scanned->opened = OpenMemorySource(scanned->state, std::move(bytes), mode);
+  scanned->state.progress = sink;
+  scanned->state.keepRunning = 1;
+  if (scanned->opened == 1) scanned->result = ScanSource(scanned->state, withSearch);
+  return scanned;
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  // One read of the whole size: copying through stream iterators is slow under the sanitizers.
+  // One read of the whole size: stream iterators are slow under the sanitizers.
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return {};
   const std::streamoff size = in.tellg();
@@ -37,6 +51,73 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   in.seekg(0);
   if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return {};
   return bytes;
+}
+
+TempFolder::TempFolder() {
+  std::string pattern = (fs::temp_directory_path() / "restora-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  if (!path_.empty()) fs::remove_all(path_, ec);
+}
+
+std::map<std::string, int64_t> ListTree(const std::string& folder) {
+  std::map<std::string, int64_t> entries;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::file_type type = it->symlink_status().type();
+    entries[fs::relative(it->path(), folder).string()] =
+        type == fs::file_type::directory ? -1 : type == fs::file_type::regular ? static_cast<int64_t>(it->file_size()) : -2;
+  }
+  return entries;
+}
+
+void RecordingSink::Progress(uint64_t done, uint64_t total) {
+  steps.emplace_back(done, total);
+  if (stopped) ++stepsAfterStop;
+}
+
+void RecordingSink::Checkpoint() {
+  ++checkpoints;
+  if (stopped) ++checkpointsAfterStop;
+  if (stopAt != 0 && checkpoints == stopAt && state != nullptr) {
+    state->keepRunning = 0;
+    stopped = true;
+    if (reader != nullptr) readsAtStop = reader->ReadCount();
+  }
+}
+
+std::vector<std::string> TreeLines(const EngineState& state) {
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* out = ::open_memstream(&text, &size);
+  cli::PrintTreeList(out, state);
+  std::fclose(out);
+  std::vector<std::string> lines;
+  for (const char* at = text; at < text + size;) {
+    const char* end = std::strchr(at, '\n');
+    lines.emplace_back(at, end);
+    at = end + 1;
+  }
+  std::free(text);
+  return lines;
+}
+
+SignatureRecord SearchType(const char* extension, const std::vector<uint8_t>& header, uint8_t family, uint16_t offset,
+                           const char* category) {
+  SignatureRecord record;
+  std::strncpy(record.extension.data(), extension, record.extension.size() - 1);
+  std::strncpy(record.category.data(), category, record.category.size() - 1);
+  std::strncpy(record.typeName.data(), extension, record.typeName.size() - 1);
+  record.selected = 1;
+  record.family = family;
+  record.headerOffset = offset;
+  record.headerLength = static_cast<uint8_t>(header.size());
+  std::copy(header.begin(), header.end(), record.headerBytes.begin());
+  record.maxSizeMiB = 1024;
+  return record;
 }
 
 }  // namespace restora::test

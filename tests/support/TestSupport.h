@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Small helpers shared by the engine tests.
+// What the engine tests share: memory sources, the sample-volume folder, a temporary folder, one
+// recording progress sink, the tree as the CLI lists it, and a selected signature record.
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "Destination.h"
 #include "EngineState.h"
+#include "FaultInjectingReader.h"
+#include "ScanDriver.h"
+#include "TreeFault.h"
 #include "VolumeAccess.h"
 
 namespace restora::test {
@@ -14,11 +22,69 @@ namespace restora::test {
 // Opens bytes as the state's source in the given mode (a memory source). Returns OpenSource's result.
 int OpenMemorySource(EngineState& state, std::vector<uint8_t> bytes, OpenMode mode = OpenMode::Image);
 
-// The folder of the public sample images (../shared/corpus/real beside the checkout), or empty
-// when it is not there.
+// The folder of the public sample images, or empty when it is not there.
 std::string CorpusFolder();
+
+// A source opened from bytes and scanned (the fast scan, or with the signature search).
+struct ScannedVolume {
+  ~ScannedVolume();
+  EngineState state;
+  int opened = 0;
+  int result = -1;
+  std::vector<std::string> Lines() const;  // TreeLines of the state
+};
+std::unique_ptr<ScannedVolume> ScanVolume(std::vector<uint8_t> bytes, ProgressSink* sink = nullptr,
+                                          uint8_t withSearch = 0, OpenMode mode = OpenMode::Image);
 
 // The whole content of a file, or empty when it cannot be read.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
+
+// A fresh folder below the system's temporary folder, removed with everything in it at the end.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Every entry below folder: relative path → size in bytes, -1 for a folder, -2 for anything else.
+std::map<std::string, int64_t> ListTree(const std::string& folder);
+
+// Collects what is written.
+class MemoryOutputFile final : public OutputFile {
+ public:
+  int Write(std::span<const uint8_t> data) override { return bytes.insert(bytes.end(), data.begin(), data.end()), 1; }
+  int Close() override { return 1; }
+  std::vector<uint8_t> bytes;
+};
+
+// Records what a job reports and clears keepRunning at checkpoint stopAt (0: never); what the
+// job still does after the stop is counted apart.
+class RecordingSink : public ProgressSink {
+ public:
+  void Progress(uint64_t done, uint64_t total) override;
+  void Diagnostic(std::string_view line) override { diagnostics.emplace_back(line); }
+  void Checkpoint() override;
+
+  EngineState* state = nullptr;
+  const FaultInjectingReader* reader = nullptr;  // when given, its reads at the stop are noted
+  uint64_t stopAt = 0, readsAtStop = 0;
+  bool stopped = false;
+  uint64_t checkpoints = 0, checkpointsAfterStop = 0, stepsAfterStop = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> steps;
+  std::vector<std::string> diagnostics;
+};
+
+// The tree below the root as restora-cli lists it: "status size path" per node.
+std::vector<std::string> TreeLines(const EngineState& state);
+
+// A selected signature record of the given extension, header and family.
+SignatureRecord SearchType(const char* extension, const std::vector<uint8_t>& header, uint8_t family = 0,
+                           uint16_t offset = 0, const char* category = "Found");
 
 }  // namespace restora::test

@@ -10,7 +10,7 @@
 #include "TotalsText.h"
 #include "ViewsTestTree.h"
 #include "ViewsTests.h"
-#include "WriterSupport.h"
+#include "TestSupport.h"
 
 namespace restora::test {
 

@@ -13,7 +13,7 @@
 #include "TestSupport.h"
 #include "ViewsTestTree.h"
 #include "ViewsTests.h"
-#include "WriterSupport.h"
+#include "TestSupport.h"
 
 namespace restora::test {
 

@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The FAT walk over volumes built byte by byte: what the tree lists (deleted entries under the
+// folders leading to them, long names across cluster ends, duplicated clusters, a FAT16 folder
+// read only within its cluster), and hostile volumes (folder chains and entries that loop,
+// clusters shared by many folder entries, nonsense boot values, a tree 100,000 levels deep).
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "FatImageBuilder.h"
+#include "FatScan.h"
+#include "PosixDestination.h"
+#include "RecoveryWriter.h"
+#include "ScanDriver.h"
+#include "ScanTree.h"
+#include "TestSupport.h"
+
+namespace restora {
+namespace {
+
+using test::FatEntry;
+using test::FatImageBuilder;
+
+FatEntry Entry(const char* shortName, std::u16string longName = {}, bool deleted = true, bool folder = false,
+               uint32_t firstCluster = 0) {
+  FatEntry entry;
+  entry.shortName = shortName;
+  entry.longName = std::move(longName);
+  entry.deleted = deleted;
+  entry.firstCluster = firstCluster;
+  if (folder) entry.attributes = test::kFatAttrFolder;
+  if (firstCluster != 0 && !folder) entry.size = 77;
+  return entry;
+}
+
+std::vector<uint8_t> Data(size_t size, uint32_t seed = 1) { return FatImageBuilder::Pattern(size, seed); }
+
+struct Case {
+  const char* name;
+  std::function<void(FatImageBuilder&)> build;
+  std::vector<std::string> lines;
+};
+
+class FatListing : public ::testing::TestWithParam<std::tuple<test::FatWidth, Case>> {};
+
+TEST_P(FatListing, ListsWhatTheVolumeHolds) {
+  const auto& [width, c] = GetParam();
+  FatImageBuilder v(test::FatLayout{width, 16384, 1, 0, 0});
+  c.build(v);
+  auto scanned = test::ScanVolume(v.Take());
+  ASSERT_EQ(scanned->result, 1);
+  EXPECT_EQ(test::TreeFault(scanned->state), "");
+  EXPECT_EQ(scanned->Lines(), c.lines);
+}
+
+const Case kCases[] = {
+    {"DeletedEntriesUnderTheFoldersLeadingToThem",
+     [](FatImageBuilder& v) {
+       const uint32_t root = v.RootFolder();
+       FatEntry label = Entry("VOLUME LABEL", {}, false);
+       label.attributes = test::kFatAttrLabel;
+       v.AddEntry(root, label);
+       v.AddFile(root, Entry("LIVE.TXT", {}, false), Data(3000));
+       v.AddFile(root, Entry("OLDREP~1.TXT", u"old report.txt"), Data(5000));
+       v.AddFile(root, Entry("ZERO.TXT"), {});  // an empty file has no cluster and is not listed
+       const uint32_t docs = v.AddFolder(root, Entry("DOCS", u"Documents", false, true));
+       v.AddFile(docs, Entry("DRAFT~1.TXT", u"draft \u00fc\u2603.txt"), Data(1500));
+       const uint32_t quiet = v.AddFolder(docs, Entry("QUIET", {}, false, true));  // only live files
+       v.AddFile(quiet, Entry("A.TXT", {}, false), Data(5));
+       const uint32_t trash = v.AddFolder(root, Entry("TRASH", {}, true, true));
+       v.AddFile(trash, Entry("INSIDE.TXT", {}, false), Data(64));  // live-marked, in a deleted folder
+       const uint32_t sub = v.AddFolder(trash, Entry("SUB", {}, false, true));
+       v.AddFile(sub, Entry("DEEP.TXT", {}, false), Data(3));
+     },
+     {"deleted-file 5000 old report.txt", "folder 0 Documents", "deleted-file 1500 Documents/draft \u00fc\u2603.txt",
+      "deleted-folder 0 XRASH", "file 64 XRASH/INSIDE.TXT", "folder 0 XRASH/SUB", "file 3 XRASH/SUB/DEEP.TXT"}},
+    {"LongNamesAcrossTheClustersOfAFragmentedFolder",
+     [](FatImageBuilder& v) {
+       const uint32_t folder = v.AddFolder(v.RootFolder(), Entry("BIG", u"big", false, true));
+       v.AddFile(v.RootFolder(), Entry("SPACER.BIN", {}, false), Data(3 * 512));  // the next cluster lies apart
+       // 16 entries per cluster, 3 per file: file 4's short entry opens the second cluster, file
+       // 15's long-name run is cut between the third and the fourth.
+       for (int i = 0; i < 24; ++i) {
+         const std::string shortName = "FILE~" + std::to_string(i) + ".DAT";
+         v.AddFile(folder, Entry(shortName.c_str(), u"file number " + Utf8ToUtf16(std::to_string(i)) + u" of many",
+                                 i == 4 || i == 15 || i == 20), Data(100 + i, i));
+       }
+     },
+     {"folder 0 big", "deleted-file 104 big/file number 4 of many", "deleted-file 115 big/file number 15 of many",
+      "deleted-file 120 big/file number 20 of many"}},
+    {"OnlyTheFirstEntryOfADuplicatedClusterInAFolder",
+     [](FatImageBuilder& v) {
+       const uint32_t cluster = v.AddFile(v.RootFolder(), Entry("FIRST.TXT"), Data(40));
+       v.AddEntry(v.RootFolder(), Entry("SECOND.TXT", {}, true, false, cluster));
+       const uint32_t other = v.AddFolder(v.RootFolder(), Entry("OTHER", {}, false, true));
+       v.AddEntry(other, Entry("THIRD.TXT", {}, true, false, cluster));  // another folder lists it again
+     },
+     {"deleted-file 40 XIRST.TXT", "folder 0 OTHER", "deleted-file 77 OTHER/XHIRD.TXT"}},
+    {"AFolderChainThatLoopsIsReadOnce",
+     [](FatImageBuilder& v) {
+       const uint32_t sub = v.AddFolder(v.RootFolder(), Entry("SUB", {}, false, true));
+       v.FillTo(sub, 15);
+       v.AddEntry(sub, Entry("AA.TXT", {}, true, false, 300));
+       v.FillTo(sub, 31);
+       v.AddEntry(sub, Entry("BB.TXT", {}, true, false, 301));
+       v.SetFat(v.Fat(sub), sub);  // the second cluster leads back to the first
+     },
+     {"folder 0 SUB", "deleted-file 77 SUB/XA.TXT", "deleted-file 77 SUB/XB.TXT"}},
+    {"FoldersLeadingBackToThemselvesOrAnAncestorAreNotReadAgain",
+     [](FatImageBuilder& v) {
+       const uint32_t sub = v.AddFolder(v.RootFolder(), Entry("SUB", {}, false, true));
+       v.AddEntry(sub, Entry("SELF", {}, false, true, sub));
+       v.AddEntry(sub, Entry("AA.TXT", {}, true, false, 300));
+       const uint32_t inner = v.AddFolder(sub, Entry("INNER", {}, false, true));
+       v.AddEntry(inner, Entry("UP", {}, true, true, sub));  // a deleted folder whose cluster is its grandparent
+       v.AddEntry(inner, Entry("BB.TXT", {}, true, false, 301));
+       // A deleted folder at the root's own cluster, and one at the root's second cluster.
+       v.AddEntry(v.RootFolder(), Entry("ROOTY", {}, true, true, v.RootFolder() == 1 ? 0 : 2));
+       v.FillTo(v.RootFolder(), 17);
+       if (v.RootFolder() == 2) v.AddEntry(2, Entry("BACK", {}, true, true, v.Fat(2)));
+     },
+     {"folder 0 SUB", "deleted-file 77 SUB/XA.TXT", "folder 0 SUB/INNER", "deleted-file 77 SUB/INNER/XB.TXT"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, FatListing,
+                         ::testing::Combine(::testing::Values(test::FatWidth::Fat16, test::FatWidth::Fat32),
+                                            ::testing::ValuesIn(kCases)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) == test::FatWidth::Fat16 ? "Fat16_" : "Fat32_") +
+                                  std::get<1>(info.param).name;
+                         });
+
+TEST(FatScan, AFat16SubfolderIsReadOnlyWithinItsCluster) {
+  FatImageBuilder v = FatImageBuilder::Fat16(8192, 1);
+  const uint32_t sub = v.AddFolder(v.RootFolder(), Entry("SUB", {}, false, true));
+  v.FillTo(sub, 15);
+  v.AddFile(sub, Entry("LAST.TXT"), Data(20), {100});  // fills the cluster: no end entry in it
+  // The next cluster belongs to a live file whose bytes look like a deleted entry.
+  std::vector<uint8_t> lookalike(512, 0);
+  const auto name = FatImageBuilder::ShortNameBytes("\xE5STRAY.TXT");
+  std::copy(name.begin(), name.end(), lookalike.begin());
+  lookalike[0x0B] = 0x20, lookalike[0x1A] = 50, lookalike[0x1C] = 9;
+  ASSERT_EQ(v.AddFile(v.RootFolder(), Entry("STRAY.BIN", {}, false), lookalike), sub + 1);
+  EXPECT_EQ(test::ScanVolume(v.Take())->Lines(), (std::vector<std::string>{"folder 0 SUB", "deleted-file 20 SUB/XAST.TXT"}));
+}
+
+TEST(FatScan, ProgressCountsFilesWalkedOutOfFilesFoundSoFar) {
+  FatImageBuilder v = FatImageBuilder::Fat16(8192);
+  v.AddFile(v.RootFolder(), Entry("F1.TXT"), Data(10));
+  const uint32_t folder = v.AddFolder(v.RootFolder(), Entry("D", {}, false, true));
+  v.AddFile(folder, Entry("F2.TXT"), Data(20));
+  v.AddFile(folder, Entry("F3.TXT"), Data(30));
+  v.AddFile(v.RootFolder(), Entry("F4.TXT"), Data(40));
+  test::RecordingSink sink;
+  auto scanned = test::ScanVolume(v.Take(), &sink);
+  // Root holds two files and a folder; the folder's two files join the total when it is read.
+  EXPECT_EQ(sink.steps, (std::vector<std::pair<uint64_t, uint64_t>>{{0, 2}, {1, 2}, {1, 4}, {2, 4}, {3, 4}}));
+  EXPECT_EQ(scanned->state.fileCount, 4u);
+}
+
+TEST(FatData, ChainsAreFollowedWhereTheyFitTheSizeElseTheClustersFromTheFirstOn) {
+  FatImageBuilder v = FatImageBuilder::Fat32(8192);
+  const uint32_t trash = v.AddFolder(v.RootFolder(), Entry("TRASH", {}, true, true));
+  const std::vector<uint8_t> fragmented = Data(1300, 1), consecutive = Data(1100, 2), loop = Data(1500, 3);
+  v.AddFile(trash, Entry("FRAG.BIN", {}, false), fragmented, {300, 200, 400});  // live: its chain is intact
+  v.AddFile(trash, Entry("GONE.BIN"), consecutive, {500, 501, 502});              // deleted: its chain is cleared
+  v.AddFile(trash, Entry("LOOP.BIN", {}, false), loop, {600, 601, 602});
+  v.SetFat(601, 600);  // a chain that loops does not fit the size
+  auto scanned = test::ScanVolume(v.Take());
+  ASSERT_EQ(scanned->result, 1);
+  SetChecked(scanned->state.scanRoot->firstChild, 1);
+  test::TempFolder temp;
+  auto destination = PosixDestination::Open(temp.Path(), nullptr);
+  ASSERT_EQ(SaveCheckedEntries(scanned->state, *destination), 1);
+  EXPECT_EQ(test::ReadWholeFile(temp.Path() + "/#/XRASH/FRAG.BIN"), fragmented);
+  EXPECT_EQ(test::ReadWholeFile(temp.Path() + "/#/XRASH/XONE.BIN"), consecutive);
+  EXPECT_EQ(test::ReadWholeFile(temp.Path() + "/#/XRASH/LOOP.BIN"), loop);
+}
+
+TEST(FatHostile, ClustersSharedByManyFolderEntriesDoNotMultiplyTheTree) {
+  // Two folders per level, each holding deleted entries for both folders of the next level:
+  // 2^24 paths lead to the bottom.
+  constexpr int kDepth = 24;
+  FatImageBuilder v = FatImageBuilder::Fat16(8192);
+  const uint32_t store = v.AddFolder(v.RootFolder(), Entry("STORE", {}, false, true));
+  std::vector<std::array<uint32_t, 2>> levels;
+  for (int level = 0; level < kDepth; ++level) {
+    levels.push_back({v.AddFolder(store, Entry(("L" + std::to_string(level)).c_str(), {}, false, true)),
+                      v.AddFolder(store, Entry(("R" + std::to_string(level)).c_str(), {}, false, true))});
+  }
+  for (int level = 0; level + 1 < kDepth; ++level) {
+    for (const uint32_t folder : levels[level]) {
+      v.AddEntry(folder, Entry("DOWNL", {}, true, true, levels[level + 1][0]));
+      v.AddEntry(folder, Entry("DOWNR", {}, true, true, levels[level + 1][1]));
+    }
+  }
+  v.AddEntry(levels.back()[0], Entry("BOTTOM.TXT", {}, true, false, 900));
+  test::RecordingSink sink;
+  auto scanned = test::ScanVolume(v.Take(), &sink);
+  EXPECT_EQ(scanned->result, 1);
+  EXPECT_LT(CountNodes(scanned->state.scanRoot), uint64_t{kMaxWalksPerFolder} * 2 * kDepth * 3);
+  ASSERT_EQ(sink.diagnostics.size(), 1u);
+  EXPECT_NE(sink.diagnostics[0].find("shared by too many folder entries"), std::string::npos);
+  EXPECT_EQ(test::TreeFault(scanned->state), "");
+}
+
+TEST(FatHostile, NonsenseBootValuesEndQuietly) {
+  FatImageBuilder base = FatImageBuilder::Fat32(4096);
+  base.AddFile(2, Entry("A.TXT"), Data(100));
+  const std::vector<uint8_t> image = base.Take();
+  std::vector<uint8_t> noClusters = image, hugeFat = image;
+  noClusters[0x0D] = 0;  // sectors per cluster
+  std::fill_n(hugeFat.begin() + 0x24, 4, 0xFF);  // the data area lies far past the image
+  for (const auto& bytes : {noClusters, hugeFat, std::vector<uint8_t>(image.begin(), image.begin() + 512 * 40)}) {
+    auto scanned = test::ScanVolume(bytes);
+    ASSERT_EQ(scanned->opened, 1);
+    EXPECT_EQ(scanned->result, 1);
+    EXPECT_EQ(test::TreeFault(scanned->state), "");
+  }
+}
+
+TEST(FatHostile, AFolderTreeOfAHundredThousandLevels) {
+  constexpr uint32_t kDepth = 100000;
+  FatImageBuilder v(test::FatLayout{test::FatWidth::Fat32, kDepth + 2400, 1, 0, 0});
+  uint32_t folder = 2;
+  for (uint32_t level = 0; level < kDepth; ++level) folder = v.AddFolder(folder, Entry("D", {}, false, true));
+  v.AddEntry(folder, Entry("END.TXT", {}, true, false, 5));
+  auto scanned = test::ScanVolume(v.Take());
+  ASSERT_EQ(scanned->result, 1);
+  const ScanNode* node = scanned->state.scanRoot;
+  uint32_t depth = 0;
+  for (; node->firstChild != nullptr; ++depth) node = node->firstChild;
+  EXPECT_EQ(depth, kDepth + 1);
+  EXPECT_EQ(node->id, kDepth + 1);  // numbered, one per level
+  EXPECT_EQ(CleanUp(scanned->state), 1);
+  EXPECT_EQ(scanned->state.pool.LiveCount(), 0u);
+}
+
+}  // namespace
+}  // namespace restora

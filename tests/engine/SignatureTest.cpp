@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The "Signature" file's record layout (pinned by a stored file), its chain, the checks that keep
+// unsafe names out of folder names, and the signature search against the plain sector-by-record
+// loop on random data, compound documents included.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "CompoundDocument.h"
+#include "FoundFile.h"
+#include "JobVolumes.h"
+#include "ScanDriver.h"
+#include "ScanTree.h"
+#include "SignatureFile.h"
+#include "SignatureSearch.h"
+#include "TestSupport.h"
+
+namespace restora {
+namespace {
+
+const std::string kSeeds = std::string(RESTORA_SOURCE_DIR) + "/fuzz/seeds/";
+
+TEST(SignatureFile, AStoredFileDecodesToItsTypesAndEncodesToItsBytes) {
+  const std::vector<uint8_t> stored = test::ReadWholeFile(kSeeds + "FuzzSignatureFile/shipped.bin");
+  ASSERT_EQ(stored.size() % kSignatureRecordSize, 0u);
+  std::vector<SignatureRecord> records;
+  for (size_t at = 0; at < stored.size(); at += kSignatureRecordSize) {
+    records.push_back(DecodeSignatureRecord(std::span(stored).subspan(at, kSignatureRecordSize)));
+  }
+  EXPECT_EQ(EncodeSignatureFile(records), stored);
+  const SignatureRecord& tar = records.at(46);
+  EXPECT_EQ(tar.TypeNameText(), "tar archive (POSIX)");
+  EXPECT_EQ(tar.ExtensionText(), "tar");
+  EXPECT_EQ(tar.CategoryText(), "Archives");
+  EXPECT_EQ(tar.selected, 0);
+  EXPECT_EQ(tar.headerOffset, 257);
+  EXPECT_EQ(tar.headerLength, 8);
+  EXPECT_EQ(std::memcmp(tar.headerBytes.data(), "ustar\0" "00", 8), 0);
+  EXPECT_EQ(tar.next, 1u);
+  const SignatureRecord& xls = records.at(26);
+  EXPECT_EQ(xls.selected, 1);
+  EXPECT_EQ(xls.family, 2);
+  EXPECT_EQ(xls.ExtensionText(), "xls");
+  EXPECT_EQ(records.back().next, 0u);
+}
+
+TEST(SignatureFile, TheChainEndsAtTheFirstZeroNextOrWhereTheFileEnds) {
+  test::TempFolder folder;
+  const std::vector<uint8_t> four = test::ReadWholeFile(kSeeds + "FuzzSignatureFile/four-records.bin");
+  std::vector<uint8_t> eight = four;
+  eight.insert(eight.end(), four.begin(), four.end());  // the fourth's next is zero: never read on
+  const std::vector<uint8_t> cut(four.begin(), four.begin() + kSignatureRecordSize + 780);
+  for (const auto& [bytes, count] : {std::pair{eight, size_t{4}}, {cut, size_t{2}}}) {
+    std::ofstream(folder.Path() + "/Signature", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EngineState state;
+    ASSERT_EQ(OpenSignatureFile(state, folder.Path()), 1);
+    ASSERT_EQ(ReadSignatureList(state), 1);
+    EXPECT_EQ(state.signatureList.size(), count);
+    CleanUp(state);
+  }
+}
+
+TEST(SignatureFile, TypesWhoseNamesCannotBeFolderNamesAreRefused) {
+  const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF};
+  EXPECT_TRUE(CheckSignatureRecord(test::SearchType("jpg", jpeg, 0, 0, "Photos")));
+  for (const char* extension : {"a/b", "..", "x.y", "a:b", "", "end "}) {
+    EXPECT_FALSE(CheckSignatureRecord(test::SearchType(extension, jpeg, 0, 0, "Photos"))) << extension;
+  }
+  for (const char* category : {"..", "a\\b", "Photos.", "a*", "Fotos\xE9"}) {
+    EXPECT_FALSE(CheckSignatureRecord(test::SearchType("jpg", jpeg, 0, 0, category))) << category;
+  }
+  SignatureRecord pastSector = test::SearchType("jpg", jpeg, 0, 510);
+  EXPECT_FALSE(SignatureFitsSector(pastSector));
+  pastSector.headerLength = 2;  // bytes 510 and 511: the last of the sector
+  EXPECT_TRUE(SignatureFitsSector(pastSector));
+}
+
+// A compound document's header at sector and, when names are given, its first directory
+// entries directorySector + 1 sectors on.
+void PlantCompoundDocument(std::vector<uint8_t>& disk, uint64_t sector, uint32_t directorySector,
+                           const std::vector<std::u16string>& names) {
+  uint8_t* header = disk.data() + sector * 512;
+  std::memcpy(header, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  header[0x1A] = 0x3E, header[0x1C] = 0x03, header[0x1E] = 0xFE, header[0x1F] = 0xFF, header[0x20] = 9;
+  header[0x2C] = 1;  // allocation table sectors
+  std::memcpy(header + 0x30, &directorySector, 4);
+  uint8_t* directory = disk.data() + (sector + directorySector + 1) * 512;
+  for (size_t entry = 0; entry < names.size(); ++entry) {
+    for (size_t i = 0; i < names[entry].size(); ++i) directory[entry * 128 + 2 * i] = static_cast<uint8_t>(names[entry][i]);
+  }
+}
+
+// The search as the plain loop does it: 63-sector blocks each read alone into a cleared buffer,
+// every sector compared with every record from the list's head.
+void ReferenceSearch(EngineState& state) {
+  ScanNode* rawData = CreateRawDataFolder(state);
+  std::vector<uint8_t> block(63 * 512);
+  for (uint64_t b = 0; b < state.volumeInfo.totalSectors; b += 63) {
+    std::fill(block.begin(), block.end(), uint8_t{0});
+    (void)ReadSectors(state, b, block);
+    for (uint64_t i = 0; i < 63; ++i) {
+      for (const SignatureRecord& record : state.signatureList) {
+        if (std::memcmp(block.data() + i * 512 + record.headerOffset, record.headerBytes.data(), record.headerLength) != 0) {
+          continue;
+        }
+        if (!IsCompoundDocumentHit(record)) {
+          AddFoundFileTo(state, rawData, b + i, record);
+        } else if (const SignatureRecord* type = IdentifyCompoundDocument(state, b + i)) {
+          AddFoundFileTo(state, rawData, b + i, *type);
+          break;
+        }
+      }
+    }
+  }
+}
+
+TEST(SignatureSearch, SameTreeAsThePlainLoopOnRandomData) {
+  std::mt19937 random(20240611);
+  const uint8_t alphabet[] = {0x00, 0x41, 0x42, 0xFF};
+  auto pick = [&](size_t count) { return static_cast<size_t>(random() % count); };
+  std::vector<SignatureRecord> list;
+  const uint16_t offsets[] = {0, 1, 7, 100, 300, 508};
+  const char* extensions[] = {"aa", "bb", "cc", "dd", "ee"};
+  const char* categories[] = {"X", "Y", "Z"};
+  for (int i = 0; i < 40; ++i) {
+    std::vector<uint8_t> bytes(2 + pick(3));
+    for (uint8_t& byte : bytes) byte = alphabet[pick(4)];
+    list.push_back(test::SearchType(extensions[pick(5)], bytes, 0, offsets[pick(6)], categories[pick(3)]));
+    list.back().maxSizeMiB = static_cast<uint32_t>(pick(3));
+  }
+  const std::vector<uint8_t> compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  for (const char* extension : {"xls", "doc", "ppt"}) list.push_back(test::SearchType(extension, compound, 2));
+  std::rotate(list.begin() + 7, list.end() - 1, list.end());  // one of them ahead of the others
+
+  const uint64_t sectors = 9100;  // past one large read; the last block runs past the end
+  std::vector<uint8_t> disk(sectors * 512);
+  for (uint8_t& byte : disk) byte = alphabet[pick(4)];
+  PlantCompoundDocument(disk, 70, 0, {u"Root Entry", u"WordDocument"});
+  PlantCompoundDocument(disk, 8063, 2, {u"Root Entry", u"Workbook"});
+  PlantCompoundDocument(disk, 9000, 0, {u"Root Entry", u"x"});
+  for (const SourceKind kind : {SourceKind::Disk, SourceKind::Fat32}) {
+    EngineState fast, plain;
+    for (EngineState* state : {&fast, &plain}) {
+      state->deviceHandle = std::make_unique<MemorySourceReader>(disk);
+      state->volumeInfo.kind = kind;
+      state->volumeInfo.totalSectors = 9050;
+      state->scanRoot = NewNode(*state);
+      state->scanRoot->name = u".";
+      state->scanRoot->status = kStatusLiveFolder;
+      state->signatureList = list;
+      state->keepRunning = 1;
+    }
+    EXPECT_EQ(SearchSignatures(fast), 1);
+    ReferenceSearch(plain);
+    NumberTree(fast, fast.scanRoot);
+    NumberTree(plain, plain.scanRoot);
+    const std::vector<std::string> expected = test::TreeLines(plain);
+    EXPECT_GT(expected.size(), 500u);  // the data gives plenty of hits to order
+    EXPECT_EQ(test::TreeLines(fast), expected);
+    EXPECT_EQ(test::FoundFiles(fast), test::FoundFiles(plain));
+    CleanUp(fast);
+    CleanUp(plain);
+  }
+}
+
+}  // namespace
+}  // namespace restora

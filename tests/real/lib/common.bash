@@ -1,0 +1,45 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Sourced by the end-to-end tests: the arguments and folders, skipping (exit 77, which CTest
+# reports as skipped), a work folder removed at the end together with what was mounted or
+# attached below it, and a check of a command's exit code.
+set -euo pipefail
+cli=$(realpath "${1:?usage: $0 PATH/TO/restora-cli}")
+src=${RESTORA_SOURCE_DIR:?}
+volumes=${RESTORA_VOLUMES:?}
+corpus=${RESTORA_CORPUS_DIR:-}
+export MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+need() { local tool; for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done; }
+need_root() { [[ $(id -u) == 0 ]] || skip "not root"; }
+need_corpus() { [[ -n $corpus && -d $corpus ]] || skip "no sample images (set RESTORA_CORPUS_DIR)"; }
+need_volumes() { [[ -f $volumes/ready ]] || skip "the volumes of the real tools were not built"; }
+
+work=$(mktemp -d)
+loops=()
+mounts=()
+cleanup() {
+  local item
+  for item in "${mounts[@]}"; do mountpoint -q "$item" && { umount "$item" || umount -l "$item"; }; done
+  for item in "${loops[@]}"; do losetup -d "$item"; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# expect CODE COMMAND...: runs the command, its output in $work/last.out and .err.
+expect() {
+  local code=$1 got=0
+  shift
+  "$@" >"$work/last.out" 2>"$work/last.err" || got=$?
+  [[ $got == "$code" ]] || { cat "$work/last.out" "$work/last.err" >&2; fail "exit $got instead of $code: $*"; }
+}
+
+# attach NAME LOSETUP_ARGS...: sets NAME to a new loop device, detached at the end.
+attach() {
+  local name=$1 device
+  shift
+  device=$(losetup --find --show "$@")
+  loops+=("$device")
+  printf -v "$name" '%s' "$device"
+}
