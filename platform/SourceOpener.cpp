@@ -20,6 +20,8 @@ int OpenSourcePath(EngineState& state, const std::string& path, bool asDisk, std
   if (error != nullptr) {
     if (asDisk) {
       *error = "cannot tell the size of " + path;
+    } else if (!state.refusal.empty()) {
+      *error = state.refusal + ": " + path;
     } else if (state.volumeInfo.kind == SourceKind::Ntfs) {
       *error = "NTFS volume without a readable master file table: " + path;
     } else {

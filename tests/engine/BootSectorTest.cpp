@@ -43,6 +43,7 @@ Sector Fat32Boot() {
   s[0x15] = 0xF8;
   StoreU32(s, 0x20, 3000000);
   StoreU32(s, 0x24, 70000);  // above 65535: positions use all 32 bits
+  StoreU32(s, 0x2C, 2);      // root cluster
   s[0x42] = 0x29;
   std::memcpy(&s[0x52], "FAT32   ", 8);
   s[510] = 0x55;
@@ -100,7 +101,7 @@ TEST(BootSector, Fat16NeedsEveryMark) {
   };
   EXPECT_TRUE(refusedAfter([](Sector& s) { s[0x15] = 0xF0; }));  // a removable medium's media byte
   EXPECT_TRUE(refusedAfter([](Sector& s) { s[0x26] = 0x28; }));
-  EXPECT_TRUE(refusedAfter([](Sector& s) { StoreU16(s, 0x0B, 1024); }));
+  EXPECT_TRUE(refusedAfter([](Sector& s) { StoreU16(s, 0x0B, 768); }));
   EXPECT_TRUE(refusedAfter([](Sector& s) { s[0x3A] = '2'; }));  // "FAT12"
   EXPECT_TRUE(refusedAfter([](Sector& s) { s[511] = 0; }));
 }

@@ -32,6 +32,9 @@ class FatDataTest : public ::testing::TestWithParam<SourceKind> {
     Put16(b, 0x0B, 512);
     b[0x0D] = 8;
     Put16(b, 0x0E, 32);
+    b[0x10] = 2;                                   // FATs
+    Put16(b, 0x11, fat16 ? 512 : 0);               // root entries
+    if (!fat16) Put32(b, 0x2C, 2);                 // root cluster
     b[0x15] = 0xF8;
     b[510] = 0x55;
     b[511] = 0xAA;

@@ -76,7 +76,7 @@ TEST(FatDirEntry, ValidShortEntries) {
   EXPECT_TRUE(IsValidShortEntry(Raw("FILE    TXT", 0x20)));
   EXPECT_TRUE(IsValidShortEntry(Raw("FILE    TXT", 0x30, 0x18)));
   EXPECT_TRUE(IsValidShortEntry(Raw("FILE    TXT", 0x01, 0x08)));
-  EXPECT_FALSE(IsValidShortEntry(Raw("FILE    TXT", 0x00)));
+  EXPECT_FALSE(IsValidShortEntry(Raw("FILE    T\x01T", 0x00)));  // attribute 0 with a byte no name holds
   EXPECT_FALSE(IsValidShortEntry(Raw("FILE    TXT", 0x31)));
   EXPECT_FALSE(IsValidShortEntry(Raw("FILE    TXT", 0x18)));
   EXPECT_FALSE(IsValidShortEntry(Raw("FILE    TXT", 0x20, 0x04)));
@@ -207,7 +207,7 @@ TEST_F(FatFolderParse, InvalidShortEntryDropsTheLongName) {
   builder_.FillTo(2, 14);
   const test::FatSlot split = builder_.AddEntry(2, Deleted("SPLIT.TXT", 102, u"split before short"));
   ASSERT_EQ(split.index, 16u);
-  builder_.SlotBytes(split)[0x0B] = 0x00;
+  builder_.SlotBytes(split)[0x0C] = 0x04;
   builder_.AddEntry(2, Deleted("AFTER.TXT", 103));
   EXPECT_EQ(Parse(2, 2), (std::vector<int>{0, 1}));
   EXPECT_EQ(Pending(), (std::vector<std::string>{"XLAIN.TXT 0 101", "XFTER.TXT 0 103"}));

@@ -30,6 +30,8 @@ std::vector<uint8_t> Fat16Volume(uint32_t totalSectors, size_t sourceSectors) {
   bytes[0x0C] = 0x02;
   bytes[0x0D] = 4;
   bytes[0x0E] = 1;
+  bytes[0x10] = 2;     // FATs
+  bytes[0x12] = 0x02;  // 512 root entries
   bytes[0x15] = 0xF8;
   bytes[0x16] = 8;
   bytes[0x20] = static_cast<uint8_t>(totalSectors);  // the 16-bit total at 0x13 is 0

@@ -22,7 +22,7 @@ import sys
 
 EIGHT_THREE = re.compile(r"^[^. ]{1,8}(\.[^. ]{1,3})?$")
 NODE_KEYS = {"name", "status", "size", "id", "parentId", "attributes", "created", "modified",
-             "carveSource", "checked", "firstCluster", "children"}
+             "carveSource", "checked", "overwritten", "firstCluster", "children"}
 FLS_LINE = re.compile(r"^(\S)/(\S) (\* )?[0-9-]+(\([^)]*\))?:\t(.*)$")
 
 

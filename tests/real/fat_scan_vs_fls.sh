@@ -36,14 +36,15 @@ lines = []
 def walk(node, prefix):
     for child in node["children"]:
         path = prefix + child["name"]
-        lines.append(f"{words[child['status']]} {child['size']} {path}")
+        share = "" if child["overwritten"] is None else f"{child['overwritten']}% "
+        lines.append(f"{words[child['status']]} {child['size']} {share}{path}")
         walk(child, path + "/")
 walk(json.load(open(sys.argv[1], encoding="utf-8"))["root"], "")
 listed = open(sys.argv[2], encoding="utf-8").read().splitlines()
 if listed != lines:
     sys.exit(f"--list differs from --json:\n" + "\n".join(set(listed) ^ set(lines)))
 PY
-  grep -q $'^deleted-file 70000 Documents/Deep/Deeper/Deepest/old photo.jpg$' "$work/list$width.txt"
+  grep -q $'^deleted-file 70000 0% Documents/Deep/Deeper/Deepest/old photo.jpg$' "$work/list$width.txt"
   grep -q $'^deleted-folder 0 Old Projects$' "$work/list$width.txt"
   ! grep -q 'Music\|Empty Dir\|README' "$work/list$width.txt"
 done

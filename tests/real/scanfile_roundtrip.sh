@@ -15,13 +15,14 @@ cd "$work"
 
 # scan --json with the given options, saved and shown again.
 roundtrip() {
-  "$cli" scan "$@" --json --save-scan saved.qxs >scan.json
+  # The overwritten share needs the volume; a saved scan does not know it.
+  "$cli" scan "$@" --json --save-scan saved.qxs | sed 's/"overwritten":[0-9]*,/"overwritten":null,/g' >scan.json
   "$cli" show saved.qxs --json >show.json
   cmp scan.json show.json || { echo "FAIL: $*: show --json differs from scan --json"; exit 1; }
 }
 # The same for --list.
 roundtrip_list() {
-  "$cli" scan "$@" --list --save-scan saved.qxs >scan.txt
+  "$cli" scan "$@" --list --save-scan saved.qxs | sed -E 's/^(deleted-file [0-9]+) [0-9]+% /\1 /' >scan.txt
   "$cli" show saved.qxs --list >show.txt
   cmp scan.txt show.txt || { echo "FAIL: $*: show --list differs from scan --list"; exit 1; }
 }
