@@ -55,7 +55,8 @@ assert document["kind"] == "Fat16" and document["completed"] is True, document
 assert document["totalSectors"] == 9216 * 2, document["totalSectors"]
 root = document["root"]
 assert root == {"name": ".", "status": 3, "size": 0, "id": 0, "parentId": 0, "attributes": 0, "created": 0,
-                "modified": 0, "carveSource": 0, "checked": 0, "firstCluster": 1, "children": []}, root
+                "modified": 0, "carveSource": 0, "checked": 0, "overwritten": None, "firstCluster": 1,
+                "children": []}, root
 PY
 [[ -z $("$cli" scan "$work/empty16.img") ]] || fail "--list of an empty volume printed lines"
 
