@@ -47,12 +47,12 @@ cat >"$work/only.expected" <<'LIST'
 ./#/Documents/Deep/Deeper/Deepest/日本語のファイル名.txt
 ./#/Old Projects
 ./#/Old Projects/sub dir
-./#/Old Projects/sub dir/XATA.CSV
+./#/Old Projects/sub dir/xata.csv
 LIST
 diff -u "$work/only.expected" "$work/only.txt" || fail "--only saved other entries"
 for path in "Documents/Deep/Deeper/Deepest/old photo.jpg" "Old Projects/sub dir/data.csv"; do
   want=$(awk -F'\t' -v p="$path" '$4 == p {print $3}' "$work/fat16.tsv")
-  got=$(sha256sum <"$work/only/#/${path/data.csv/XATA.CSV}" | cut -d' ' -f1)
+  got=$(sha256sum <"$work/only/#/${path/data.csv/xata.csv}" | cut -d' ' -f1)
   [[ $want == "$got" ]] || fail "$path differs from what was written"
 done
 
