@@ -62,8 +62,11 @@ expect 0 "$cli" recover "$work/fat16.img" --to "$work/none" --only 'no such file
 [[ -d $work/none/# && -z $(ls -A "$work/none/#") ]] || fail "nothing checked must leave an empty #"
 grep -q "no entry to save matches" "$work/last.err" || fail "no word about the pattern that matched nothing"
 
-# Destinations that cannot be used: missing, a file, or a "#" that is not a folder.
-expect 1 "$cli" recover "$work/fat16.img" --to "$work/missing"
+# A missing destination is made when its parent exists. Destinations that cannot be used: one
+# whose parent is missing, a file, or a "#" that is not a folder.
+expect 0 "$cli" recover "$work/fat16.img" --to "$work/made" --only 'no such file'
+[[ -d $work/made/# ]] || fail "the missing destination was not made"
+expect 1 "$cli" recover "$work/fat16.img" --to "$work/missing/deeper"
 expect 1 "$cli" recover "$work/fat16.img" --to "$work/fat16.tsv"
 mkdir "$work/blocked"
 echo "not a folder" >"$work/blocked/#"
