@@ -16,7 +16,9 @@ void PrintTreeList(std::FILE* out, const EngineState& state);
 
 // {"kind", "totalSectors", "completed", "root": NODE}; NODE holds the node's fields in the layout
 // of the source's kind, "overwritten" (percent, or null when not known) and its "children" in
-// list order.
+// list order. A disk scanned partition by partition adds "partitions": [{"number", "start",
+// "sectors", "kind", "folder"}], and each partition's top folder and the nodes below it take the
+// layout of that partition's kind.
 void PrintTreeJson(std::FILE* out, const EngineState& state, bool completed);
 
 // The status word of a node.

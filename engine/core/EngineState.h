@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "NodePool.h"
+#include "PartitionVolume.h"
 #include "ProgressSink.h"
 #include "ScanModel.h"
 #include "SignatureRecord.h"
@@ -30,6 +31,9 @@ struct EngineState {
   std::string refusal;        // why OpenSource refused a boot sector it recognised, when it did
   ScanNode* scanRoot = nullptr;
   std::unique_ptr<SourceReader> deviceHandle;  // the open source; null when closed
+  // A whole disk scanned partition by partition: one entry per partition, each reading through a
+  // window on deviceHandle (so declared after it, to close first). Empty for any other source.
+  std::vector<PartitionVolume> partitions;
 
   std::vector<NtfsRun> mftRuns;           // extents of the master file table
   std::vector<ClusterLink> clusterChain;  // last chain built by BuildClusterChain
@@ -38,6 +42,11 @@ struct EngineState {
 
   std::unique_ptr<std::ifstream> signatureFileHandle;  // the open "Signature" file
   std::vector<SignatureRecord> signatureList;          // known or selected types, head first
+
+  // Whether the signature search cuts each found file at the end its format gives (within the
+  // maximum size); false gives every found file the maximum size (or the compound document's
+  // count formula), as a fixed-size search does.
+  bool cutAtFormatEnd = true;
 
   std::atomic<uint32_t> keepRunning{0};  // 1 while a job may go on
   uint64_t totalBytes = 0;

@@ -6,6 +6,7 @@
 #include "FatOrphans.h"
 #include "FatScan.h"
 #include "NtfsScan.h"
+#include "PartitionScan.h"
 #include "ScanTree.h"
 #include "SignatureFile.h"
 #include "SignatureSearch.h"
@@ -46,6 +47,7 @@ int RunFatScans(EngineState& state, ScanNode* root, bool withSignatureSearch) {
 }  // namespace
 
 int ScanSource(EngineState& state, uint8_t withSignatureSearch) {
+  if (!state.partitions.empty()) return ScanPartitions(state, withSignatureSearch);
   ScanNode* root = NewNode(state);
   root->name = u".";
   root->nameLength = 1;
@@ -75,6 +77,7 @@ int ScanSource(EngineState& state, uint8_t withSignatureSearch) {
 }
 
 int CleanUp(EngineState& state) {
+  state.partitions.clear();  // their windows read through deviceHandle
   state.deviceHandle.reset();
   state.signatureFileHandle.reset();
   state.mftRuns.clear();
