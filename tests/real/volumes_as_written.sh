@@ -134,7 +134,10 @@ done
 cp "$work/fat16-r512.img" "$work/bad.img"
 printf '\xff\x7f' | dd of="$work/bad.img" bs=1 seek=22 conv=notrunc status=none  # sectors per FAT
 if "$cli" scan "$work/bad.img" 2>"$work/bad.txt"; then fail "a FAT16 volume with impossible FATs was scanned"; fi
-grep -q 'cannot describe a volume: its FATs and root folder reach past' "$work/bad.txt" || fail "$(cat "$work/bad.txt")"
+# (Since whole-disk images are read by their partition table, such a sector, which carries the
+# 0x55AA mark too, may be refused as a partition table without a usable partition instead.)
+grep -Eq 'cannot describe a volume: its FATs and root folder reach past|no FAT16, FAT32 or NTFS partition' \
+  "$work/bad.txt" || fail "$(cat "$work/bad.txt")"
 
 # NTFS needs an ntfs-3g mount.
 for tool in mkntfs ntfs-3g setfattr istat; do command -v "$tool" >/dev/null || { echo "SKIPPED NTFS: $tool is missing"; exit 0; }; done
