@@ -24,8 +24,8 @@ namespace restora::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: restora-cli recover SOURCE --to DIR [scan options] [--only GLOB ...]\n"
-    "       restora-cli recover --scan FILE.qxs --source SOURCE --to DIR [--only GLOB ...]";
+    "usage: restora-cli recover SOURCE --to DIR [scan options] [--only GLOB ...] [--no-times]\n"
+    "       restora-cli recover --scan FILE.qxs --source SOURCE --to DIR [--only GLOB ...] [--no-times]";
 
 // Reads scanFile and opens source for its tree. Returns 1 when ready, 0 after printing why not.
 int LoadSavedScan(EngineState& state, const std::string& scanFile, const std::string& source, TerminalProgress& sink) {
@@ -108,6 +108,7 @@ int RunRecover(const Args& args) {
   const std::vector<std::string> globs = scanner.Values("--only");
   const std::optional<std::string> scanFile = scanner.Value("--scan");
   const std::optional<std::string> sourceOption = scanner.Value("--source");
+  const bool noTimes = scanner.Flag("--no-times");
   const std::vector<std::string> positionals = scanner.Positionals();
   std::string source;
   if (scanFile) {
@@ -121,13 +122,16 @@ int RunRecover(const Args& args) {
 
   // The destination is checked before anything is read or written.
   std::string error;
-  std::unique_ptr<PosixDestination> destination = PosixDestination::Open(*to, &error);
-  if (!destination) return Fail(error);
+  // Checked before the folder is made: a missing folder would land on its parent's device.
   if (const std::string why = WhyDestinationTouchesSource(source, *to); !why.empty()) return Fail(why);
+  std::unique_ptr<PosixDestination> destination = PosixDestination::Open(*to, &error, true);
+  if (!destination) return Fail(error);
+  destination->KeepEntryTimes(!noTimes);
   ProtectIfFile(*destination, source);
   if (scanFile) ProtectIfFile(*destination, *scanFile);
 
   EngineState state;
+  state.deepScan = scanner.Flag("--deep") ? 1 : 0;
   TerminalProgress sink("scanning");
   if (scanFile) {
     if (!scanner.UnknownOption().empty()) return Fail("unknown option " + scanner.UnknownOption());

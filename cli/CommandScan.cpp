@@ -23,6 +23,7 @@ int RunScan(const Args& args) {
   }
 
   EngineState state;
+  state.deepScan = scanner.Flag("--deep") ? 1 : 0;
   TerminalProgress sink("scanning");
   const ScanJobResult job = RunScanJob(state, scanner, positionals[0], sink);
   if (job.exitCode != kExitOk) return job.exitCode;

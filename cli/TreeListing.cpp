@@ -22,6 +22,11 @@ void OpenNode(std::FILE* out, const ScanNode& node, bool ntfsLayout) {
                "\"created\":%llu,\"modified\":%llu,\"carveSource\":%u,\"checked\":%u,",
                JsonString(Utf16ToUtf8(node.name)).c_str(), node.status, static_cast<unsigned long long>(node.size),
                node.id, node.parentId, node.attributes, created, modified, node.carveSource, node.checked);
+  if (node.overwritten == kOverwrittenUnknown) {
+    std::fputs("\"overwritten\":null,", out);
+  } else {
+    std::fprintf(out, "\"overwritten\":%u,", node.overwritten);
+  }
   if (ntfsLayout) {
     std::fprintf(out, "\"location\":%llu,", static_cast<unsigned long long>(node.location));
   } else {
@@ -57,6 +62,7 @@ void PrintTreeList(std::FILE* out, const EngineState& state) {
     path.resize(levels.back().second);
     path += Utf16ToUtf8(node->name);
     std::fprintf(out, "%s %llu ", StatusWord(node->status), static_cast<unsigned long long>(node->size));
+    if (node->overwritten != kOverwrittenUnknown) std::fprintf(out, "%u%% ", node->overwritten);
     std::fwrite(path.data(), 1, path.size(), out);  // a name may hold a NUL
     std::fputc('\n', out);
     if (node->firstChild != nullptr) {

@@ -10,13 +10,15 @@
 namespace restora::cli {
 
 // One line per node below the root, depth-first in list order: the status word
-// (deleted-file, file, deleted-folder, folder), the size in bytes, and the path from the root.
+// (deleted-file, file, deleted-folder, folder), the size in bytes, for a deleted file whose
+// overwritten share is known that share ("37%"), and the path from the root.
 void PrintTreeList(std::FILE* out, const EngineState& state);
 
 // {"kind", "totalSectors", "completed", "root": NODE}; NODE holds the node's fields in the layout
-// of the source's kind and its "children" in list order. A disk scanned partition by partition
-// adds "partitions": [{"number", "start", "sectors", "kind", "folder"}], and each partition's top
-// folder and the nodes below it take the layout of that partition's kind.
+// of the source's kind, "overwritten" (percent, or null when not known) and its "children" in
+// list order. A disk scanned partition by partition adds "partitions": [{"number", "start",
+// "sectors", "kind", "folder"}], and each partition's top folder and the nodes below it take the
+// layout of that partition's kind.
 void PrintTreeJson(std::FILE* out, const EngineState& state, bool completed);
 
 // The status word of a node.

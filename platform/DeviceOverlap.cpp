@@ -121,7 +121,14 @@ int DestinationOnSourceDevice(const std::string& sourcePath, const std::string& 
   struct stat source {};
   if (::stat(sourcePath.c_str(), &source) != 0 || !S_ISBLK(source.st_mode)) return 0;
   struct stat target {};
-  if (::stat(folder.c_str(), &target) != 0) return 0;  // opening the destination reports this
+  if (::stat(folder.c_str(), &target) != 0) {
+    // A folder still to be made lands on its parent's file system.
+    fs::path path = fs::path(folder).lexically_normal();
+    if (!path.has_filename()) path = path.parent_path();  // "DIR/" names DIR
+    std::string parent = path.parent_path().string();
+    if (parent.empty()) parent = ".";
+    if (::stat(parent.c_str(), &target) != 0) return 0;  // opening the destination reports this
+  }
   std::vector<dev_t> destinationDevices{target.st_dev};
   dev_t mounted = 0;
   if (MountSourceDevice(target.st_dev, mountInfo, mounted) && !Contains(destinationDevices, mounted)) {

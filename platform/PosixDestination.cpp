@@ -38,7 +38,11 @@ bool WriteAll(int fd, const uint8_t* data, size_t length) {
 // each.
 class PosixOutputFile final : public OutputFile {
  public:
-  explicit PosixOutputFile(int fd) : fd_(fd) { buffer_.reserve(kWriteBufferBytes); }
+  PosixOutputFile(int fd, bool keepTimes) : fd_(fd), keepTimes_(keepTimes) { buffer_.reserve(kWriteBufferBytes); }
+
+  void SetTimes(const EntryTimes& times) override {
+    if (keepTimes_) times_ = times;
+  }
   ~PosixOutputFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -73,6 +77,14 @@ class PosixOutputFile final : public OutputFile {
   int Close() override {
     if (fd_ < 0) return 0;
     Flush();
+    // After the last write, which would set the modification time again. A time the file system
+    // cannot hold leaves the file as written: its data is what counts.
+    if (ok_ && times_.known) {
+      const struct timespec stamps[2] = {
+          {static_cast<time_t>(times_.accessedSeconds), static_cast<long>(times_.accessedNanos)},
+          {static_cast<time_t>(times_.modifiedSeconds), static_cast<long>(times_.modifiedNanos)}};
+      (void)::futimens(fd_, stamps);
+    }
     if (::close(fd_) != 0) ok_ = false;
     fd_ = -1;
     return ok_ ? 1 : 0;
@@ -85,6 +97,8 @@ class PosixOutputFile final : public OutputFile {
   }
 
   int fd_;
+  bool keepTimes_;
+  EntryTimes times_;
   std::vector<uint8_t> buffer_;
   bool ok_ = true;
 };
@@ -99,10 +113,13 @@ PosixDestination::~PosixDestination() {
   }
 }
 
-std::unique_ptr<PosixDestination> PosixDestination::Open(const std::string& folder, std::string* error) {
+std::unique_ptr<PosixDestination> PosixDestination::Open(const std::string& folder, std::string* error,
+                                                         bool makeMissing) {
   struct stat info {};
   std::string reason;
-  if (::stat(folder.c_str(), &info) != 0) {
+  if (makeMissing && ::stat(folder.c_str(), &info) != 0 && errno == ENOENT && ::mkdir(folder.c_str(), 0777) != 0) {
+    reason = "cannot make " + folder + ": " + std::strerror(errno);
+  } else if (::stat(folder.c_str(), &info) != 0) {
     reason = "cannot open " + folder + ": " + std::strerror(errno);
   } else if (!S_ISDIR(info.st_mode)) {
     reason = folder + " is not a folder";
@@ -196,7 +213,7 @@ CreateStatus PosixDestination::CreateFile(const std::string& name, std::unique_p
     return CreateStatus::Failed;
   }
   savedFiles_.insert(identity);
-  *file = std::make_unique<PosixOutputFile>(fd);
+  *file = std::make_unique<PosixOutputFile>(fd, keepTimes_);
   return CreateStatus::Done;
 }
 

@@ -19,12 +19,17 @@ namespace restora {
 
 class PosixDestination final : public Destination {
  public:
-  // Opens folder, which must exist, as the destination. On failure returns null and sets *error
-  // to one line ("cannot open DIR: …", "DIR is not a folder").
-  static std::unique_ptr<PosixDestination> Open(const std::string& folder, std::string* error);
+  // Opens folder as the destination; when makeMissing, a folder that does not exist yet is made
+  // first (its parent must exist). On failure returns null and sets *error to one line ("cannot
+  // open DIR: …", "cannot make DIR: …", "DIR is not a folder").
+  static std::unique_ptr<PosixDestination> Open(const std::string& folder, std::string* error,
+                                                bool makeMissing = false);
   ~PosixDestination() override;
   PosixDestination(const PosixDestination&) = delete;
   PosixDestination& operator=(const PosixDestination&) = delete;
+
+  // Whether saved files take over their entries' times (the default) or keep the time of the save.
+  void KeepEntryTimes(bool keep) { keepTimes_ = keep; }
 
   // A file that may never be replaced (an image file being recovered from): a name that leads
   // to it counts as taken.
@@ -57,6 +62,7 @@ class PosixDestination final : public Destination {
   // name once made safe, or on a destination that ignores case) must not replace it.
   std::set<std::pair<dev_t, ino_t>> savedFiles_;
   std::string lastError_;
+  bool keepTimes_ = true;
 };
 
 }  // namespace restora

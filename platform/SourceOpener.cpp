@@ -25,6 +25,8 @@ int OpenSourceReader(EngineState& state, std::unique_ptr<PosixSourceReader> read
   if (error != nullptr) {
     if (asDisk) {
       *error = "cannot tell the size of " + path;
+    } else if (!state.refusal.empty()) {
+      *error = state.refusal + ": " + path;
     } else if (state.volumeInfo.kind == SourceKind::Ntfs) {
       *error = "NTFS volume without a readable master file table: " + path;
     } else {

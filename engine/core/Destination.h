@@ -21,10 +21,22 @@ constexpr const char* kSaveFolderName = "#";
 // reason; retrying the same name would fail again.
 enum class CreateStatus : uint8_t { Done = 0, Exists = 1, Failed = 2 };
 
+// Times a saved file takes over from its entry, as seconds and nanoseconds since 1970-01-01 UTC.
+struct EntryTimes {
+  bool known = false;  // false: the file keeps the time of the save
+  int64_t modifiedSeconds = 0;
+  uint32_t modifiedNanos = 0;
+  int64_t accessedSeconds = 0;
+  uint32_t accessedNanos = 0;
+};
+
 // A new file being written, front to back.
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
+  // Asks for the file's times to be set when it is closed; a destination that keeps no times
+  // (or was told not to) ignores it.
+  virtual void SetTimes(const EntryTimes& times) { (void)times; }
   // Appends bytes. Returns 1 when all of them were accepted, 0 when a write failed.
   [[nodiscard]] virtual int Write(std::span<const uint8_t> bytes) = 0;
   // Appends length bytes of source from byteOffset on without passing them through memory, when

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <fstream>
+#include <functional>
+#include <span>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ struct EngineState {
 
   VolumeInfo volumeInfo;
   std::u16string volumePath;  // device path of a drive or disk as opened; empty for an image
+  std::string refusal;        // why OpenSource refused a boot sector it recognised, when it did
   ScanNode* scanRoot = nullptr;
   std::unique_ptr<SourceReader> deviceHandle;  // the open source; null when closed
   // A whole disk scanned partition by partition: one entry per partition, each reading through a
@@ -49,6 +52,12 @@ struct EngineState {
   uint64_t totalBytes = 0;
   uint32_t fileCount = 0;
   uint32_t folderCount = 0;
+
+  // Job option, kept across CleanUp: 1 makes the fast scan of a FAT volume also read its whole
+  // data area for orphaned folders (the lost-file search looks for them in its own pass).
+  uint8_t deepScan = 0;
+  // Called with every piece of the volume the signature search reads (first sector, bytes).
+  std::function<void(uint64_t, std::span<const uint8_t>)> sectorsReadObserver;
 
   NodePool pool;                      // every node of the tree comes from here
   ProgressSink* progress = nullptr;   // null: progress and diagnostics are dropped

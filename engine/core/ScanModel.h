@@ -32,6 +32,8 @@ inline bool UsesNtfsLayout(SourceKind kind) { return kind == SourceKind::Disk ||
 
 // The current source. Fields from byte 25 on are a union of two layouts in the 69-byte stored
 // form; in memory both sets exist and the kind says which one is meaningful.
+// Every sector number and count here is in units of 512 bytes, whatever sector size the volume
+// itself uses.
 struct VolumeInfo {
   SourceKind kind = SourceKind::Disk;
   uint64_t startSector = 0;
@@ -41,11 +43,20 @@ struct VolumeInfo {
   uint64_t fatEntryCount = 0;
   uint64_t fat1Sector = 0;
   uint64_t fat2Sector = 0;
+  // FAT32: the first sector of cluster 2. FAT16: the sector 32 before it, where the root area
+  // starts on volumes with the usual 512 root entries; so cluster positions follow from the
+  // stored fields alone, whatever size the volume's root area has.
   uint64_t clusterBaseSector = 0;
   uint32_t fatNodeCounter = 0;
   uint16_t sectorsPerFat = 0;
   uint8_t fatKind = 0;
   uint8_t fatSectorsPerCluster = 0;
+  // Read from the boot sector when the source is opened; not part of the stored form (a scan
+  // file leaves them 0). FAT16: where the root area lies and how many sectors it takes; 0 sectors
+  // stands for the usual 32 at clusterBaseSector. FAT32: the root folder's first cluster.
+  uint64_t rootAreaSector = 0;
+  uint32_t rootAreaSectors = 0;
+  uint32_t rootCluster = 0;
 
   // NTFS layout (kind 3; a Disk uses only nodeCounter).
   uint64_t mftCluster = 0;
@@ -73,6 +84,8 @@ constexpr uint8_t kStatusLiveFolder = kStatusLive | kStatusFolder;
 constexpr uint8_t kCarveNone = 0;
 constexpr uint8_t kCarveDisk = 1;
 constexpr uint8_t kCarveVolume = 2;
+
+constexpr uint8_t kOverwrittenUnknown = 0xFF;
 
 // One found file or folder. One record holds the fields of both stored layouts; which ones are
 // meaningful follows from the source kind (UsesNtfsLayout). Nodes come from the tree's NodePool.
@@ -102,6 +115,9 @@ struct ScanNode {
   uint8_t status = 0;       // kStatusLive | kStatusFolder
   uint8_t checked = 0;      // 1 when the user checked the entry
   uint8_t carveSource = 0;  // kCarveNone, kCarveDisk or kCarveVolume
+  // Deleted files of a directory scan: the percent of their data clusters that the volume uses
+  // again now. Kept in memory only; kOverwrittenUnknown for other nodes and after a scan file.
+  uint8_t overwritten = kOverwrittenUnknown;
 
   bool IsFolderStatus() const { return (status & kStatusFolder) != 0; }
 };

@@ -9,7 +9,7 @@ namespace restora {
 
 namespace {
 
-constexpr uint64_t kFat16RootSectors = 32;  // the fixed root area: 512 entries of 32 bytes
+constexpr uint64_t kFat16RootSectors = 32;  // the usual root area: 512 entries of 32 bytes
 
 bool IsFat16(const VolumeInfo& info) { return info.fatKind == 1; }
 
@@ -32,6 +32,21 @@ uint64_t FatClusterSector(const VolumeInfo& info, uint64_t cluster) {
   if (cluster < 2) return info.clusterBaseSector;
   const uint64_t offset = (cluster - 2) * info.fatSectorsPerCluster + info.clusterBaseSector;
   return IsFat16(info) ? offset + kFat16RootSectors : offset;
+}
+
+void FatRootArea(const VolumeInfo& info, uint64_t& sector, size_t& bytes) {
+  if (info.rootAreaSectors == 0) {
+    sector = info.clusterBaseSector;
+    bytes = kFat16RootSectors * kSectorSize;
+    return;
+  }
+  sector = info.rootAreaSector;
+  bytes = size_t{info.rootAreaSectors} * kSectorSize;
+}
+
+uint32_t FatRootCluster(const VolumeInfo& info) {
+  if (IsFat16(info)) return 1;
+  return info.rootCluster >= 2 ? info.rootCluster : 2;
 }
 
 uint32_t FatClusterBytes(const VolumeInfo& info) { return uint32_t{info.fatSectorsPerCluster} * kSectorSize; }

@@ -12,11 +12,18 @@
 
 namespace restora {
 
-// The first sector of a data cluster. On FAT16, cluster 2 lies past the fixed root area of 32
-// sectors at clusterBaseSector; on FAT32 it is clusterBaseSector itself. Clusters below 2 have
-// no data sector of their own: they give clusterBaseSector, which on FAT16 is the root area
-// that the scan tree marks with cluster 1.
+// The first sector of a data cluster. On FAT16, cluster 2 lies 32 sectors past
+// clusterBaseSector (see VolumeInfo); on FAT32 it is clusterBaseSector itself. Clusters below 2
+// have no data sector of their own: they give clusterBaseSector.
 uint64_t FatClusterSector(const VolumeInfo& info, uint64_t cluster);
+
+// Where the FAT16 root area lies (sector) and its length in bytes: as the boot sector gave it,
+// or the usual 32 sectors at clusterBaseSector for a description without it.
+void FatRootArea(const VolumeInfo& info, uint64_t& sector, size_t& bytes);
+
+// The first cluster of the root folder: 1 stands for the FAT16 root area; on FAT32 the cluster
+// the boot sector names, or 2 for a description without it.
+uint32_t FatRootCluster(const VolumeInfo& info);
 
 // Bytes in one cluster (sectorsPerCluster × 512).
 uint32_t FatClusterBytes(const VolumeInfo& info);

@@ -22,7 +22,41 @@ bool UsesChainMode(uint64_t size, uint64_t clusterBytes, uint64_t links) {
   return size <= chainBytes && chainBytes - clusterBytes <= size;
 }
 
+// A share of count in whole percent, kept off 0 and 100 unless it is exactly that.
+uint8_t Percent(uint64_t part, uint64_t count) {
+  if (part == 0) return 0;
+  if (part >= count) return 100;
+  const uint64_t percent = part * 100 / count;
+  return static_cast<uint8_t>(percent == 0 ? 1 : (percent >= 100 ? 99 : percent));
+}
+
 }  // namespace
+
+uint8_t FatOverwrittenPercent(EngineState& state, FatTable& table, const ScanNode& node) {
+  const VolumeInfo& info = state.volumeInfo;
+  const uint64_t clusterBytes = FatClusterBytes(info);
+  if (clusterBytes == 0 || node.size == 0) return kOverwrittenUnknown;
+  const uint64_t needed = node.size / clusterBytes + (node.size % clusterBytes != 0);
+  if (!BuildClusterChain(state, table, node.firstCluster)) {
+    state.clusterChain.clear();
+    return kOverwrittenUnknown;
+  }
+  std::vector<ClusterLink> chain = std::move(state.clusterChain);
+  state.clusterChain.clear();
+  const bool chainMode = UsesChainMode(node.size, clusterBytes, chain.size());
+  uint64_t used = 0;
+  for (uint64_t index = 0; index < needed; ++index) {
+    const uint64_t cluster = chainMode ? chain[static_cast<size_t>(index)].cluster : node.firstCluster + index;
+    if (cluster >= info.fatEntryCount) {
+      used += needed - index;  // the rest lies past the FAT: nothing of the file can be there
+      break;
+    }
+    uint32_t value = 0;
+    if (!table.Entry(static_cast<uint32_t>(cluster), &value)) return kOverwrittenUnknown;
+    if (value != 0) ++used;
+  }
+  return Percent(used, needed);
+}
 
 constexpr uint64_t kCheckEveryBytes = 1024 * 1024;
 

@@ -4,6 +4,7 @@
 
 #include "Destination.h"
 #include "EngineState.h"
+#include "FatChain.h"
 
 namespace restora {
 
@@ -14,5 +15,11 @@ namespace restora {
 // outside the data area and at a failed write. clusterChain is empty afterwards.
 // Returns 1 when every read and write succeeded and the whole size was copied, 0 otherwise.
 int CopyFatData(EngineState& state, const ScanNode& node, OutputFile& file);
+
+// The percent of the clusters CopyFatData would read for node that the FAT now marks as used
+// (entry not 0), or that lie past the FAT: 0 when all of them are free, 100 when none is; a
+// share between is never shown as 0 or 100. Replaces state.clusterChain (empty afterwards).
+// Returns kOverwrittenUnknown when the node has no size or the FAT cannot be read.
+uint8_t FatOverwrittenPercent(EngineState& state, FatTable& table, const ScanNode& node);
 
 }  // namespace restora

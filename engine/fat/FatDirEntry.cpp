@@ -3,6 +3,7 @@
 #include "FatDirEntry.h"
 
 #include <array>
+#include <cstring>
 
 #include "ScanTree.h"
 
@@ -27,6 +28,18 @@ constexpr std::array<char16_t, 128> kCodePage437High = {
 constexpr std::array<size_t, 13> kLongNameOffsets = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
 
 char16_t ShortNameChar(uint8_t byte) { return byte < 0x80 ? byte : kCodePage437High[byte - 0x80]; }
+
+// Bytes a stored 8.3 name may hold: no control characters, no lower-case letters (the case flags
+// say when a name is shown in lower case) and none of the characters FAT names exclude.
+bool IsShortNameByte(uint8_t byte) {
+  if (byte < 0x20 || byte == 0x7F || (byte >= 'a' && byte <= 'z')) return false;
+  return std::strchr("\"*+,./:;<=>?[\\]|", byte) == nullptr;
+}
+
+char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+constexpr uint8_t kLowerCaseName = 0x08;
+constexpr uint8_t kLowerCaseExtension = 0x10;
 
 bool IsFolderEnd(Bytes entry) {
   const uint8_t attributes = LoadU8(entry, 0x0B);
@@ -68,6 +81,8 @@ void OfferEntry(EngineState& state, FolderParse& parse, Bytes entry, const std::
   node->attributes = attributes;
   node->createdDate = LoadU16(entry, 0x10);
   node->modifiedDate = LoadU16(entry, 0x18);
+  node->modified = uint64_t{node->modifiedDate} << 16 | LoadU16(entry, 0x16);
+  node->created = uint64_t{LoadU16(entry, 0x12)} << 32 | uint64_t{node->createdDate} << 16 | LoadU16(entry, 0x0E);
   node->size = LoadU32(entry, 0x1C);
   node->firstCluster = firstCluster;
   node->status = status;
@@ -80,8 +95,23 @@ void OfferEntry(EngineState& state, FolderParse& parse, Bytes entry, const std::
 bool IsValidShortEntry(Bytes entry) {
   const uint8_t attributes = LoadU8(entry, 0x0B);
   const uint8_t caseFlags = LoadU8(entry, 0x0C);
-  return attributes != 0 && attributes <= 0x30 && attributes != 0x18 &&
-         (caseFlags == 0 || caseFlags == 0x08 || caseFlags == 0x10 || caseFlags == 0x18);
+  if (attributes > 0x30 || attributes == 0x18) return false;
+  if (caseFlags != 0 && caseFlags != 0x08 && caseFlags != 0x10 && caseFlags != 0x18) return false;
+  // A plain file whose attribute byte is 0 (never archived, or cleared by a backup program) is
+  // told from a damaged slot by its name bytes.
+  return attributes != 0 || HasShortNameBytes(entry);
+}
+
+bool HasShortNameBytes(Bytes entry) {
+  // The first byte may be the deletion mark (or 0x05 for a name that starts with 0xE5); it is
+  // no character of the name and is not judged.
+  const uint8_t first = LoadU8(entry, 0);
+  if (first == ' ') return false;
+  for (size_t i = 1; i < 11; ++i) {
+    if (!IsShortNameByte(LoadU8(entry, i))) return false;
+  }
+  if (first == kDeletedMark || first == 0x05) return true;
+  return IsShortNameByte(first);
 }
 
 std::u16string ShortEntryName(Bytes entry) {
@@ -90,15 +120,26 @@ std::u16string ShortEntryName(Bytes entry) {
   size_t extensionEnd = 11;
   while (extensionEnd > 8 && LoadU8(entry, extensionEnd - 1) == ' ') --extensionEnd;
 
+  // The case flags ask for a lower-case name part or extension, as the system that wrote the
+  // entry shows it.
+  const uint8_t caseFlags = LoadU8(entry, 0x0C);
+  const bool lowerName = (caseFlags & kLowerCaseName) != 0;
+  const bool lowerExtension = (caseFlags & kLowerCaseExtension) != 0;
   std::u16string name;
-  for (size_t i = 0; i < nameEnd; ++i) name.push_back(ShortNameChar(LoadU8(entry, i)));
+  for (size_t i = 0; i < nameEnd; ++i) {
+    const char16_t c = ShortNameChar(LoadU8(entry, i));
+    name.push_back(lowerName ? LowerAscii(c) : c);
+  }
   if (extensionEnd > 8) {
     name.push_back(u'.');
-    for (size_t i = 8; i < extensionEnd; ++i) name.push_back(ShortNameChar(LoadU8(entry, i)));
+    for (size_t i = 8; i < extensionEnd; ++i) {
+      const char16_t c = ShortNameChar(LoadU8(entry, i));
+      name.push_back(lowerExtension ? LowerAscii(c) : c);
+    }
   }
   const uint8_t first = LoadU8(entry, 0);
   if (first == kDeletedMark) {
-    name[0] = u'X';
+    name[0] = lowerName ? u'x' : u'X';
   } else if (first == 0x05) {
     name[0] = ShortNameChar(kDeletedMark);  // 0x05 stands for a real first byte 0xE5
   }

@@ -31,14 +31,28 @@ struct FolderParse {
   std::unordered_set<uint32_t> pendingClusters;
 };
 
-// A short entry that may become a node: its attribute is not 0, not above 0x30 and not 0x18,
-// and its byte 0x0C (the case flags) is 0, 0x08, 0x10 or 0x18.
+// A FAT node keeps its entry's full times in memory in the fields the FAT layout does not store:
+// modified := last-write date << 16 | time, created := access date << 32 | creation date << 16 |
+// time. A node read from a scan file has only its dates (createdDate, modifiedDate).
+inline uint16_t FatStampDate(uint64_t stamp) { return static_cast<uint16_t>(stamp >> 16); }
+inline uint16_t FatStampTime(uint64_t stamp) { return static_cast<uint16_t>(stamp); }
+inline uint16_t FatStampAccessDate(uint64_t created) { return static_cast<uint16_t>(created >> 32); }
+
+// A short entry that may become a node: its attribute is not above 0x30 and not 0x18, its byte
+// 0x0C (the case flags) is 0, 0x08, 0x10 or 0x18, and an attribute of 0 comes with name bytes an
+// 8.3 name may hold (HasShortNameBytes).
 bool IsValidShortEntry(Bytes entry);
 
+// True when the 11 name bytes are what an 8.3 name holds: no control characters, no lower-case
+// letters, none of " * + , . / : ; < = > ? [ \ ] |, and no space first. A first byte that is the
+// deletion mark (or 0x05) is not judged.
+bool HasShortNameBytes(Bytes entry);
+
 // The 8.3 name of a short entry: the name part without trailing spaces (its first byte always
-// stays), then "." and the extension when that is not blank. Bytes from 0x80 up are read as code
-// page 437, the FAT default; a leading 0x05 stands for a name that starts with byte 0xE5. A
-// deleted entry gets "X" as its first character.
+// stays), then "." and the extension when that is not blank, each in lower case when its case
+// flag (0x08 name, 0x10 extension) is set. Bytes from 0x80 up are read as code page 437, the FAT
+// default; a leading 0x05 stands for a name that starts with byte 0xE5. A deleted entry gets "X"
+// as its first character.
 std::u16string ShortEntryName(Bytes entry);
 
 // Puts the 13 characters of a long-name entry, cut at the first 0 and without trailing 0xFFFF

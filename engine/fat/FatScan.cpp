@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "FatData.h"
 #include "FatDirEntry.h"
 #include "ScanTree.h"
 #include "SectorRead.h"
@@ -17,7 +18,6 @@ namespace restora {
 
 namespace {
 
-constexpr size_t kFat16RootBytes = 16384;     // 512 entries at clusterBaseSector
 constexpr size_t kMaxFolderReadBytes = 1 << 20;  // adjacent clusters are read together up to this
 
 // Reads bytes at sector; a failed read leaves zeros, which end a folder at once.
@@ -58,7 +58,7 @@ void ParseChain(EngineState& state, FolderParse& parse) {
 // folder into subfolder and keep its order of reads, counts and progress steps.
 class FolderWalker {
  public:
-  explicit FolderWalker(EngineState& state) : state_(state), table_(state) {}
+  FolderWalker(EngineState& state, WalkedFolderClusters* walked) : state_(state), table_(state), walked_(walked) {}
 
   int Run(ScanNode* root) {
     Enter(root);
@@ -105,13 +105,15 @@ class FolderWalker {
         folder->status == kStatusFolder || (!frames_.empty() && frames_.back().withinDeleted);
     ++walks_[folder->firstCluster];
     state_.pendingFirst = state_.pendingLast = nullptr;
-    (void)ReadFolder(state_, table_, folder, withinDeleted);
+    (void)ReadFolder(state_, table_, folder, withinDeleted, walked_);
     if (state_.pendingFirst != nullptr) {
       folder->firstChild = state_.pendingFirst;
       state_.pendingFirst = state_.pendingLast = nullptr;
     }
-    for (const ScanNode* child = folder->firstChild; child != nullptr; child = child->next) {
-      if (!child->IsFolderStatus()) ++state_.totalBytes;
+    for (ScanNode* child = folder->firstChild; child != nullptr; child = child->next) {
+      if (child->IsFolderStatus()) continue;
+      ++state_.totalBytes;
+      if (child->status == 0) child->overwritten = FatOverwrittenPercent(state_, table_, *child);
     }
     frames_.push_back(Frame{folder, &folder->firstChild, withinDeleted});
     walking_.insert(folder->firstCluster);
@@ -143,6 +145,7 @@ class FolderWalker {
 
   EngineState& state_;
   FatTable table_;
+  WalkedFolderClusters* walked_;
   std::vector<Frame> frames_;
   std::unordered_set<uint32_t> walking_;         // first clusters of the open folders
   std::unordered_map<uint32_t, uint32_t> walks_;  // times each first cluster was read as a folder
@@ -161,14 +164,21 @@ int BuildClusterChain(EngineState& state, uint32_t firstCluster) {
   }
 }
 
-int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withinDeletedFolder) {
+int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withinDeletedFolder,
+               WalkedFolderClusters* walked) {
   FolderParse parse(folder, withinDeletedFolder);
   const int chainResult = BuildClusterChain(state, table, folder->firstCluster);
+  if (walked != nullptr) {
+    for (const ClusterLink& link : state.clusterChain) walked->try_emplace(link.cluster, folder->firstCluster);
+  }
   const VolumeInfo& info = state.volumeInfo;
   if (info.fatKind == 1 && folder->firstCluster == 1) {
     // The FAT16 root is a fixed area, parsed as one buffer; its single link stays in the chain.
-    std::vector<uint8_t> area(kFat16RootBytes, 0);
-    ReadOrZero(state, info.clusterBaseSector, area);
+    uint64_t sector = 0;
+    size_t bytes = 0;
+    FatRootArea(info, sector, bytes);
+    std::vector<uint8_t> area(bytes, 0);
+    ReadOrZero(state, sector, area);
     (void)ParseFolderBuffer(state, area, parse);
     return chainResult;
   }
@@ -177,10 +187,10 @@ int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withi
   return chainResult;
 }
 
-int WalkFolder(EngineState& state, ScanNode* folder) {
+int WalkFolder(EngineState& state, ScanNode* folder, WalkedFolderClusters* walked) {
   if (folder == nullptr) return 1;
   try {
-    FolderWalker walker(state);
+    FolderWalker walker(state, walked);
     return walker.Run(folder);
   } catch (const std::bad_alloc&) {
     // The tree keeps what was attached; the job ends as if stopped.

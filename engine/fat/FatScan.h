@@ -7,6 +7,7 @@
 
 #include "EngineState.h"
 #include "FatChain.h"
+#include "FatOrphans.h"
 
 namespace restora {
 
@@ -22,7 +23,10 @@ int BuildClusterChain(EngineState& state, uint32_t firstCluster);
 // adjacent clusters at once; a cluster that cannot be read counts as zeros and so ends the
 // folder. Clusters after the folder's end are not read. Returns 1 when the chain was complete,
 // 0 when a FAT sector could not be read (the clusters of the chain found so far were still read).
-int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withinDeletedFolder);
+// When walked is given, every cluster of the folder's chain is recorded there with the folder's
+// first cluster.
+int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withinDeletedFolder,
+               WalkedFolderClusters* walked = nullptr);
 
 // Reads folder and every folder below it into the tree: deleted files, every folder, and every
 // entry of a deleted folder and of the folders below it (they keep the marks they had when the
@@ -32,9 +36,10 @@ int ReadFolder(EngineState& state, FatTable& table, ScanNode* folder, bool withi
 // itself (a loop through its own or an ancestor's cluster) nor more than kMaxWalksPerFolder
 // times in one walk (clusters shared by many folder entries would multiply a subtree). Works
 // without recursion, so any depth is safe.
+// When walked is given, the folder clusters read are recorded there (for FatOrphanSearch).
 // Returns 1 when done, 0 when keepRunning stopped it or memory ran out (what was attached so
 // far stays).
-int WalkFolder(EngineState& state, ScanNode* folder);
+int WalkFolder(EngineState& state, ScanNode* folder, WalkedFolderClusters* walked = nullptr);
 
 constexpr uint32_t kMaxWalksPerFolder = 16;
 

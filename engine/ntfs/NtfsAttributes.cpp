@@ -44,6 +44,9 @@ void ReadFileName(Bytes attribute, ScanNode& node) {
 
 void ReadDataSize(Bytes attribute, ScanNode& node) {
   const bool nonResident = LoadU8(attribute, 0x08) == 1;
+  // A later piece of an attribute spread over several records (its starting cluster is not 0)
+  // carries no sizes; the piece at cluster 0 does.
+  if (nonResident && LoadU64(attribute, 0x10) != 0) return;
   node.size = nonResident ? LoadU64(attribute, 0x30) : LoadU32(attribute, 0x10);
 }
 

@@ -9,6 +9,7 @@
 
 #include "ByteReader.h"
 #include "Lznt1.h"
+#include "NtfsDataAttribute.h"
 #include "NtfsRecord.h"
 #include "SectorRead.h"
 
@@ -17,54 +18,6 @@ namespace restora {
 namespace {
 
 constexpr uint64_t kUnitClusters = 16;
-constexpr uint16_t kAttributeCompressed = 0x0001;  // attribute flags at +0x0C
-
-// The first data attribute of a record that has content.
-struct DataAttribute {
-  enum class Form { None, Resident, NonResident, Damaged } form = Form::None;
-  Bytes resident;
-  std::vector<NtfsRun> runs;
-  uint64_t realSize = 0;
-  uint64_t initializedSize = 0;
-  bool compressed = false;
-};
-
-DataAttribute FindDataAttribute(Bytes record, size_t firstAttribute) {
-  DataAttribute data;
-  size_t offset = firstAttribute;
-  while (auto attribute = AttributeAt(record, offset)) {
-    if (attribute->type == kAttrEnd) break;
-    if (attribute->type == kAttrData) {
-      const Bytes a = record.subspan(attribute->offset, attribute->length);
-      if (LoadU8(a, 8) == 1) {
-        data.initializedSize = LoadU64(a, 0x38);
-        if (data.initializedSize != 0) {
-          data.form = DataAttribute::Form::NonResident;
-          data.realSize = LoadU64(a, 0x30);
-          data.compressed = (LoadU16(a, 0x0C) & kAttributeCompressed) != 0;
-          // The run list may not reach past its own attribute.
-          DecodeDataRuns(a, LoadU16(a, 0x20), data.runs);
-          return data;
-        }
-      } else {
-        const uint32_t length = LoadU32(a, 0x10);
-        if (length != 0) {
-          const uint16_t valueOffset = LoadU16(a, 0x14);
-          if (!Fits(a, valueOffset, length)) {
-            data.form = DataAttribute::Form::Damaged;
-          } else {
-            data.form = DataAttribute::Form::Resident;
-            data.resident = a.subspan(valueOffset, length);
-          }
-          return data;
-        }
-      }
-    }
-    offset += attribute->length;
-  }
-  return data;
-}
-
 // The file being written, addressed by position: bytes go to their offset in the file (the gap
 // before them reads as zeros), bytes past the initialized size are written as zeros, and
 // nothing past the real size is written.
@@ -211,14 +164,24 @@ int CopyNtfsData(EngineState& state, const ScanNode& node, OutputFile& file) {
   std::vector<uint8_t> record(recordBytes, 0);
   if (!ReadSectors(state, node.location, record)) return 0;
   const uint32_t firstAttribute = VerifyRecord(state, record);
-  if (firstAttribute > kMaxFirstAttributeOffset) return 0;
+  if (firstAttribute > MaxFirstAttributeOffset(info)) return 0;
 
-  const DataAttribute data = FindDataAttribute(record, firstAttribute);
+  const MftTable table(state);
+  const DataAttribute data = GatherDataAttribute(state, table, record, firstAttribute);
   switch (data.form) {
     case DataAttribute::Form::None: return 1;
     case DataAttribute::Form::Damaged: return 0;
     case DataAttribute::Form::Resident: return file.Write(data.resident) ? 1 : 0;
-    case DataAttribute::Form::NonResident: return CopyExtents(state, data, file);
+    case DataAttribute::Form::NonResident: {
+      // Extents that end before the real size (a piece in an extension record that is gone)
+      // give a short copy, which is no whole copy.
+      uint64_t clusters = 0;
+      for (const NtfsRun& run : data.runs) clusters += run.length;
+      const uint64_t clusterBytes = uint64_t{info.ntfsSectorsPerCluster} * kSectorSize;
+      const bool whole = clusters >= data.realSize / clusterBytes + (data.realSize % clusterBytes != 0);
+      const int copied = CopyExtents(state, data, file);
+      return copied == 1 && whole ? 1 : 0;
+    }
   }
   return 0;
 }

@@ -9,11 +9,14 @@
 
 namespace restora {
 
-uint32_t VerifyRecord(EngineState& state, std::span<uint8_t> record) {
+namespace {
+
+uint32_t Verify(EngineState& state, std::span<uint8_t> record, bool extension) {
   const Bytes r(record);
   if (!Fits(r, 0, 4) || std::memcmp(record.data(), "FILE", 4) != 0) return kVerifyRefused;
   if (LoadU8(r, 5) != 0) return kVerifyRefused;  // update-sequence offset beyond the first 256 bytes
-  if (LoadU64(r, 0x20) != 0) return kVerifyRefused;  // an extension record belongs to another record
+  // A base record names no base; an extension record names the record it belongs to.
+  if ((LoadU64(r, 0x20) != 0) != extension) return kVerifyRefused;
   const size_t sectors = state.volumeInfo.sectorsPerRecord;
   if (sectors == 0 || record.size() < sectors * kSectorSize) return kVerifyRefused;
   const uint16_t sequenceOffset = LoadU16(r, 4);
@@ -28,6 +31,12 @@ uint32_t VerifyRecord(EngineState& state, std::span<uint8_t> record) {
   }
   return LoadU16(r, 0x14);
 }
+
+}  // namespace
+
+uint32_t VerifyRecord(EngineState& state, std::span<uint8_t> record) { return Verify(state, record, false); }
+
+uint32_t VerifyExtensionRecord(EngineState& state, std::span<uint8_t> record) { return Verify(state, record, true); }
 
 std::optional<AttributeView> AttributeAt(Bytes record, size_t offset) {
   if (!Fits(record, offset, 4)) return std::nullopt;
@@ -87,9 +96,9 @@ int NtfsSetup(EngineState& state) {
     if (!CheckedMul(cluster, info.ntfsSectorsPerCluster, sector)) continue;
     if (!ReadSectors(state, sector, record)) continue;
     firstAttribute = VerifyRecord(state, record);
-    if (firstAttribute <= kMaxFirstAttributeOffset) break;
+    if (firstAttribute <= MaxFirstAttributeOffset(info)) break;
   }
-  if (firstAttribute > kMaxFirstAttributeOffset) return 0;
+  if (firstAttribute > MaxFirstAttributeOffset(info)) return 0;
   state.mftRuns.clear();
   const Bytes r(record);
   size_t offset = firstAttribute;

@@ -22,6 +22,14 @@ constexpr uint32_t kMaxFirstAttributeOffset = 60;  // callers accept a verified 
 constexpr uint32_t kRootFolderRecord = 5;
 constexpr const char* kIntegrityFailedLine = "ERROR,FileRecord's Integrity failed,VerifyRecord,";
 
+// The highest first-attribute offset callers accept: 60, or on records of more than 1024 bytes
+// (4096-byte sectors) the end of their longer update sequence, rounded up to 8 bytes.
+inline uint32_t MaxFirstAttributeOffset(const VolumeInfo& info) {
+  const uint32_t sequenceEnd = 0x30 + 2 * (uint32_t{info.sectorsPerRecord} + 1);
+  const uint32_t aligned = (sequenceEnd + 7) & ~uint32_t{7};
+  return aligned > kMaxFirstAttributeOffset ? aligned : kMaxFirstAttributeOffset;
+}
+
 // Bytes in one file record, from volumeInfo.
 inline size_t RecordBytes(const VolumeInfo& info) { return size_t{info.sectorsPerRecord} * kSectorSize; }
 
@@ -30,6 +38,9 @@ inline size_t RecordBytes(const VolumeInfo& info) { return size_t{info.sectorsPe
 // line through the state's diagnostics. Returns the first-attribute offset, or kVerifyRefused
 // when the record is unusable (also when the buffer is smaller than sectorsPerRecord sectors).
 uint32_t VerifyRecord(EngineState& state, std::span<uint8_t> record);
+
+// The same check for an extension record, which must name a base record (at 0x20) instead.
+uint32_t VerifyExtensionRecord(EngineState& state, std::span<uint8_t> record);
 
 // One attribute header inside a record.
 struct AttributeView {

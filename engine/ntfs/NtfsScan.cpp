@@ -20,8 +20,6 @@ constexpr uint64_t kLeadsNowhere = ~uint64_t{0};
 constexpr uint16_t kPlaceholderAttributes = 0x30;
 constexpr uint8_t kFolderFlag = 0x02;
 
-// A verified record the scan may read: the check passed and the attributes start early enough.
-bool Accepted(uint32_t firstAttribute) { return firstAttribute <= kMaxFirstAttributeOffset; }
 
 std::u16string PlaceholderName(uint32_t number) { return Utf8ToUtf16("#" + std::to_string(number)); }
 
@@ -32,6 +30,7 @@ MftScanner::MftScanner(EngineState& state, const NtfsScanTuning& tuning)
       tuning_(tuning),
       stats_(tuning.stats != nullptr ? *tuning.stats : ownStats_),
       table_(state),
+      bitmap_(state, table_),
       index_(state.scanRoot),
       folderRecord_(table_.RecordBytes(), 0) {}
 
@@ -90,19 +89,31 @@ int MftScanner::Run() {
 
 void MftScanner::ScanRecord(uint64_t number, std::span<uint8_t> record) {
   const uint32_t first = VerifyRecord(state_, record);
-  if (!Accepted(first)) return;
+  if (first > MaxFirstAttributeOffset(state_.volumeInfo)) return;
   if (record[0x16] != 0) return;  // in use, or a folder: only deleted files are listed
   ScanNode* node = NewNode(state_);
   if (!table_.RecordSector(number, node->location)) node->location = 0;
   node->id = static_cast<uint32_t>(number);
   ParseAttributes(record, first, *node);
+  if (node->size == 0 || node->name.empty()) ReadExtensions(record, first, *node);
   // A file without data has nothing to recover; one without a name could not be shown or saved.
   if (node->size == 0 || node->name.empty()) {
     state_.pool.FreeNode(node);
     return;
   }
+  node->overwritten = bitmap_.OverwrittenPercent(GatherDataAttribute(state_, table_, record, first));
   ++stats_.deletedFiles;
   AttachToParent(node);
+}
+
+void MftScanner::ReadExtensions(Bytes record, uint32_t first, ScanNode& node) {
+  const uint8_t status = node.status;  // the base record's flags; extension records share them
+  for (const ExtensionRecord& ext : ListedExtensions(state_, record, first)) {
+    const uint32_t extensionFirst = ReadExtensionRecord(state_, table_, record, ext, extensionRecord_);
+    if (extensionFirst == kVerifyRefused) continue;
+    ParseAttributes(extensionRecord_, extensionFirst, node);
+  }
+  node.status = status;
 }
 
 int MftScanner::AttachToParent(ScanNode* node) {
@@ -151,7 +162,8 @@ ScanNode* MftScanner::MakeFolder(uint32_t number, const ScanNode& child, bool se
   std::fill(record.begin(), record.end(), 0);
   if (!seenOnThisClimb && number < table_.RecordCount() && table_.ReadRecords(number, 1, record)) {
     const uint32_t first = VerifyRecord(state_, record);
-    if (Accepted(first) && (record[0x16] & kFolderFlag) != 0 && table_.RecordSector(number, folder->location)) {
+    if (first <= MaxFirstAttributeOffset(state_.volumeInfo) && (record[0x16] & kFolderFlag) != 0 &&
+        table_.RecordSector(number, folder->location)) {
       ParseAttributes(record, first, *folder);
       if (!folder->name.empty()) return folder;
       // A folder without a name cannot stand in a path: it is treated like an unreadable one.

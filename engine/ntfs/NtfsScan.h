@@ -11,6 +11,7 @@
 
 #include "EngineState.h"
 #include "MftTable.h"
+#include "NtfsBitmap.h"
 #include "NtfsFolderIndex.h"
 
 namespace restora {
@@ -58,6 +59,8 @@ class MftScanner {
 
  private:
   void ScanRecord(uint64_t number, std::span<uint8_t> record);
+  // Takes names and sizes that a file's base record lacks from its extension records.
+  void ReadExtensions(Bytes record, uint32_t first, ScanNode& node);
   // A folder node for record number, read from the table, or a placeholder when the record is no
   // usable folder. child is the node whose parent it becomes.
   ScanNode* MakeFolder(uint32_t number, const ScanNode& child, bool seenOnThisClimb);
@@ -68,7 +71,9 @@ class MftScanner {
   NtfsScanStats ownStats_;
   NtfsScanStats& stats_;
   MftTable table_;
+  NtfsBitmap bitmap_;
   NtfsFolderIndex index_;
+  std::vector<uint8_t> extensionRecord_;
   std::vector<uint8_t> folderRecord_;
   // Per folder record met while climbing: the climb that last met it, or kLeadsNowhere once its
   // chain is known to end below record 5.

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "EntryTimes.h"
 #include "FatData.h"
 #include "RawData.h"
 #include "NtfsData.h"
@@ -71,6 +72,7 @@ void SaveEntry(SaveContext& context, ScanNode& node, uint32_t& counter, FolderFr
   }
   // A file whose copy has begun is always copied to its end.
   int copied = created.file ? CopyEntryData(context.state, node, *created.file) : 0;
+  if (created.file) created.file->SetTimes(EntryTimesOf(context.state, node));
   if (created.file && !created.file->Close()) copied = 0;
   entry.outcome = copied ? SaveOutcome::Written : SaveOutcome::Incomplete;
   Report(context, std::move(entry));

@@ -140,6 +140,9 @@ int Search(EngineState& state) {
     const uint64_t blocksLeft = (end - readStart + kSearchBlockSectors - 1) / kSearchBlockSectors;
     const auto blockCount = static_cast<size_t>(std::min(blocksLeft, kSearchBlocksPerRead));
     ReadBlocks(state, readStart, blockCount, buffer);
+    if (state.sectorsReadObserver) {
+      state.sectorsReadObserver(readStart, std::span<const uint8_t>(buffer.data(), blockCount * kBlockBytes));
+    }
     for (size_t block = 0; block < blockCount; ++block) {
       const uint64_t blockStart = readStart + block * kSearchBlockSectors;
       if (!state.KeepRunning()) return 0;

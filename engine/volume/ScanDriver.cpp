@@ -2,6 +2,8 @@
 // Running the scans of a job in order, and the engine's clean-up.
 #include "ScanDriver.h"
 
+#include "FatChain.h"
+#include "FatOrphans.h"
 #include "FatScan.h"
 #include "NtfsScan.h"
 #include "PartitionScan.h"
@@ -21,6 +23,27 @@ int RunSignatureSearch(EngineState& state) {
   return result;
 }
 
+// The FAT walk, then the signature search or (deep scan) a read of the data area, with the
+// orphaned folders found on the way listed last.
+int RunFatScans(EngineState& state, ScanNode* root, bool withSignatureSearch) {
+  const bool orphans = withSignatureSearch || state.deepScan != 0;
+  WalkedFolderClusters walked;
+  int result = WalkFolder(state, root, orphans ? &walked : nullptr);
+  if (result != 1 || !orphans) return result;
+  FatOrphanSearch search(state, std::move(walked));
+  if (withSignatureSearch) {
+    state.sectorsReadObserver = [&search](uint64_t sector, std::span<const uint8_t> bytes) {
+      search.Examine(sector, bytes);
+    };
+    result = RunSignatureSearch(state);
+    state.sectorsReadObserver = nullptr;
+  } else {
+    result = ReadDataAreaForOrphans(state, search);
+  }
+  (void)search.Attach(root);
+  return result;
+}
+
 }  // namespace
 
 int ScanSource(EngineState& state, uint8_t withSignatureSearch) {
@@ -35,12 +58,11 @@ int ScanSource(EngineState& state, uint8_t withSignatureSearch) {
   switch (state.volumeInfo.kind) {
     case SourceKind::Fat16:
     case SourceKind::Fat32:
-      root->firstCluster = state.volumeInfo.kind == SourceKind::Fat16 ? 1 : 2;
+      root->firstCluster = FatRootCluster(state.volumeInfo);
       // During the walk these two count files found and files walked.
       state.totalBytes = 0;
       state.fileCount = 0;
-      result = WalkFolder(state, root);
-      if (result == 1 && withSignatureSearch == 1) result = RunSignatureSearch(state);
+      result = RunFatScans(state, root, withSignatureSearch == 1);
       break;
     case SourceKind::Disk:
       result = RunSignatureSearch(state);

@@ -9,7 +9,8 @@ namespace restora {
 int RecognizeBootSector(EngineState& state) {
   std::array<uint8_t, kSectorSize> sector{};
   (void)ReadSectors(state, 0, sector);  // a failed read leaves zeros, which no test accepts
-  return RecognizeBootSectorBytes(state.volumeInfo, sector);
+  state.refusal.clear();
+  return RecognizeBootSectorBytes(state.volumeInfo, sector, &state.refusal);
 }
 
 int OpenSource(EngineState& state, OpenMode mode, std::unique_ptr<SourceReader> reader,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "EngineState.h"
@@ -24,11 +25,17 @@ enum class OpenMode : uint8_t { Drive = 0, Image = 1, PhysicalDisk = 2 };
                              std::u16string_view devicePath = {});
 
 // Reads sector 0 and fills volumeInfo from a FAT16, FAT32 or NTFS boot sector (tested in that
-// order). Returns 1 when one of them was recognised, 0 otherwise.
+// order); a recognised sector with impossible values is refused with its reason in
+// state.refusal. Returns 1 when one of them was recognised, 0 otherwise.
 [[nodiscard]] int RecognizeBootSector(EngineState& state);
 
 // Fills volumeInfo from a boot sector held in memory; the recognition rules of
-// RecognizeBootSector. Returns 1 when recognised, 0 otherwise.
-[[nodiscard]] int RecognizeBootSectorBytes(VolumeInfo& info, std::span<const uint8_t> sector);
+// RecognizeBootSector. Sector numbers and counts are stored in 512-byte units also when the
+// volume's own sectors are 1024 to 4096 bytes. A sector that passes a test but whose layout
+// values cannot describe a volume (the FATs past its end, a root cluster off the volume …) is
+// refused, and *refusal (when given) says why in one line.
+// Returns 1 when recognised, 0 otherwise.
+[[nodiscard]] int RecognizeBootSectorBytes(VolumeInfo& info, std::span<const uint8_t> sector,
+                                           std::string* refusal = nullptr);
 
 }  // namespace restora
