@@ -230,7 +230,7 @@ void CMainFrame::OnRunWizard() {
     m_sourceMatchesTree = false;
   };
   host.onShowHelp = [this](const QString& topic) { ShowHelpContents(QString(topic).remove(QStringLiteral("::/"))); };
-  CWizardSheet wizard(m_engine, host, InventorySources(), this);
+  CWizardSheet wizard(m_engine, host, this);
   if (wizard.exec() != QDialog::Accepted) {
     UpdateCommands();
     return;
@@ -266,7 +266,10 @@ void CMainFrame::OnImageProcessing() {
 bool CMainFrame::ProcessImageFile(const QString& path) {
   ResetViews();
   std::string error;
-  if (!OpenJobSource(m_engine, path.toStdString(), false, &error)) {
+  uint32_t partition = 0;  // an image of a whole disk: which partition, 0 for all
+  if (!AskPartition(this, path, &partition, m_partitionHook)) return false;
+  if (partition == 0 ? !OpenJobSource(m_engine, path.toStdString(), false, &error)
+                     : !OpenJobPartition(m_engine, path.toStdString(), partition, &error)) {
     QMessageBox box(QMessageBox::NoIcon, kAppTitle, QStringLiteral("Failed to open image file or image file is not valid"),
                     QMessageBox::Ok, this);
     box.setInformativeText(QString::fromStdString(error));

@@ -12,6 +12,7 @@
 #include "JobKind.h"
 #include "RecoveryWriter.h"
 #include "LogEntry.h"
+#include "PartitionChoice.h"
 #include "PauseGate.h"
 
 class QAction;
@@ -60,6 +61,8 @@ class CMainFrame : public QMainWindow {
   // "open-scan", "save-scan", "save-log", "destination", "source") and returns a path or empty.
   using PathHook = std::function<QString(const QString& kind)>;
   void SetPathHook(PathHook hook) { m_pathHook = std::move(hook); }
+  // And the choice of partition of a disk image (returns the dialog's result).
+  void SetPartitionHook(std::function<int(CPartitionChoiceDialog&)> hook) { m_partitionHook = std::move(hook); }
 
   // The commands (also reached through the menus and the toolbar).
   void OnRunWizard();
@@ -79,6 +82,9 @@ class CMainFrame : public QMainWindow {
   void OnGotoParentFolder();
   void OnFind();
   void OnFindNext();
+
+  // Shows a help page ("fastfilerecovery.htm"); the table of contents when page is empty.
+  void ShowHelpContents(const QString& page = QString());
 
   // Find and Find Next are built by the views; they plug in here.
   void SetFindHandlers(std::function<void()> find, std::function<void()> findNext);
@@ -111,7 +117,6 @@ class CMainFrame : public QMainWindow {
   void ApplyListViewMode(int mode);
   void ApplyTheme(int index);
   void ToggleFolderBar();
-  void ShowHelpContents(const QString& page = QString());
   void OpenWebPage(const QString& page);
   void ShowAbout();
   void RestoreSettings();
@@ -167,6 +172,7 @@ class CMainFrame : public QMainWindow {
   std::function<void()> m_find;
   std::function<void()> m_findNext;
   MessageHook m_messageHook;
+  std::function<int(CPartitionChoiceDialog&)> m_partitionHook;
   PathHook m_pathHook;
 };
 
