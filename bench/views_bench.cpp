@@ -18,7 +18,11 @@ using namespace restora;
 
 namespace {
 
-size_t HeapInUse() { return mallinfo2().uordblks; }
+// Heap in use, large blocks (which malloc maps on their own) included.
+size_t HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
 
 SignatureRecord Record(const char* extension, const char* category) {
   SignatureRecord record;

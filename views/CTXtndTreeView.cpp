@@ -111,7 +111,8 @@ void CTXtndTreeView::OnFillTree() {
   }
   RecomputeSelection();
   emit UM_UPDATE_TOTALS(1);
-  emit UM_UPDATE_TOTALS(2);
+  // A reopened scan may hold checks: show what a save of it would write.
+  if (selection_ != Selection{}) emit UM_UPDATE_TOTALS(2);
 }
 
 void CTXtndTreeView::MakeCurrent(const QModelIndex& index) {

@@ -24,6 +24,17 @@ Compare ComparisonOf(ListColumn column) {
   }
 }
 
+// Names compare without regard to case, code unit by code unit, without building texts.
+int CompareNames(const std::u16string& a, const std::u16string& b) {
+  const size_t length = std::min(a.size(), b.size());
+  for (size_t i = 0; i < length; ++i) {
+    const char16_t x = QChar::toCaseFolded(a[i]);
+    const char16_t y = QChar::toCaseFolded(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
 uint64_t NumberOf(const ScanNode& node, ListColumn column) {
   switch (column) {
     case ListColumn::Size: return IsFolderLike(node) ? 0 : node.size;
@@ -72,6 +83,7 @@ bool ContentsListModel::SortByHeading(int column) {
   auto less = [&](const ScanNode* a, const ScanNode* b) {
     switch (compare) {
       case Compare::Text:
+        if (key == ListColumn::Name) return CompareNames(a->name, b->name) < 0;
         return CellText(*a, key, ntfs).compare(CellText(*b, key, ntfs), Qt::CaseInsensitive) < 0;
       case Compare::Date:
         return DateKey(*a, key, ntfs) < DateKey(*b, key, ntfs);

@@ -19,16 +19,24 @@ namespace restora::test {
 
 namespace {
 
+FatEntry Entry(const char* shortName, bool deleted, bool folder = false) {
+  FatEntry entry;
+  entry.shortName = shortName;
+  entry.deleted = deleted;
+  if (folder) entry.attributes = kFatAttrFolder;
+  return entry;
+}
+
 std::vector<uint8_t> MakeVolume() {
   FatImageBuilder builder = FatImageBuilder::Fat16();
   const uint32_t root = builder.RootFolder();
-  const uint32_t docs = builder.AddFolder(root, {.shortName = "DOCS", .attributes = kFatAttrFolder});
-  builder.AddFile(docs, {.shortName = "A.TXT"}, FatImageBuilder::Pattern(3000, 1));
-  builder.AddFile(docs, {.shortName = "B.TXT", .deleted = true}, FatImageBuilder::Pattern(700, 2));
-  const uint32_t old = builder.AddFolder(root, {.shortName = "OLD", .attributes = kFatAttrFolder, .deleted = true});
-  builder.AddFile(old, {.shortName = "C.BIN", .deleted = true}, FatImageBuilder::Pattern(5000, 3));
-  builder.AddFile(root, {.shortName = "TOP.DOC", .deleted = true}, FatImageBuilder::Pattern(1200, 4));
-  builder.AddFile(root, {.shortName = "KEEP.DOC"}, FatImageBuilder::Pattern(100, 5));
+  const uint32_t docs = builder.AddFolder(root, Entry("DOCS", false, true));
+  builder.AddFile(docs, Entry("A.TXT", false), FatImageBuilder::Pattern(3000, 1));
+  builder.AddFile(docs, Entry("B.TXT", true), FatImageBuilder::Pattern(700, 2));
+  const uint32_t old = builder.AddFolder(root, Entry("OLD", true, true));
+  builder.AddFile(old, Entry("C.BIN", true), FatImageBuilder::Pattern(5000, 3));
+  builder.AddFile(root, Entry("TOP.DOC", true), FatImageBuilder::Pattern(1200, 4));
+  builder.AddFile(root, Entry("KEEP.DOC", false), FatImageBuilder::Pattern(100, 5));
   return builder.Take();
 }
 

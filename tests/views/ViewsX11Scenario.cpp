@@ -25,7 +25,7 @@ class ViewsX11Scenario final : public QObject {
     ResultViews views(state);
     QVERIFY(QTest::qWaitForWindowExposed(views.window.get()));
     views.tree->OnFillTree();
-    QCOMPARE(views.tree->PaneText(1), QStringLiteral("Total   3.000 MB in 3 Files in 2 Folders"));
+    QCOMPARE(views.tree->PaneText(1), QStringLiteral("Total   3.861 MB in 3 Files in 2 Folders"));
 
     ClickTreeCheck(*views.tree, photos);
     QCOMPARE(views.tree->PaneText(2), QStringLiteral("Selected   2.861 MB in 2 Files in 1 Folders"));
