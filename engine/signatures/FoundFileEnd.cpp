@@ -9,10 +9,11 @@
 
 namespace restora {
 
-FileBytes FoundFileBytes(EngineState& state, uint64_t sector, uint64_t bound) {
+FileBytes FoundFileBytes(EngineState& state, uint64_t sector, uint64_t bound, bool stoppable) {
   uint64_t start = 0;
   if (!state.deviceHandle || !SectorToByteOffset(sector, start)) bound = 0;
-  return FileBytes(bound, [&state, start](uint64_t offset, std::span<uint8_t> buffer) -> size_t {
+  return FileBytes(bound, [&state, start, stoppable](uint64_t offset, std::span<uint8_t> buffer) -> size_t {
+    if (stoppable && state.keepRunning.load(std::memory_order_relaxed) == 0) return 0;
     size_t delivered = 0;
     if (state.deviceHandle->ReadAt(start + offset, buffer, &delivered) != 1) return 0;
     return std::min(delivered, buffer.size());
@@ -20,7 +21,8 @@ FileBytes FoundFileBytes(EngineState& state, uint64_t sector, uint64_t bound) {
 }
 
 int CutAtFormatEnd(EngineState& state, ScanNode& file, uint64_t sector, std::string_view extension, uint64_t bound) {
-  FileBytes bytes = FoundFileBytes(state, sector, bound);
+  // A stop ends a long end search too (a PDF read up to its bound): the file keeps its size.
+  FileBytes bytes = FoundFileBytes(state, sector, bound, true);
   const uint64_t end = FindFileEnd(extension, bytes);
   if (end == 0) return 0;
   file.size = end;

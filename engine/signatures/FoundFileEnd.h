@@ -11,9 +11,9 @@
 
 namespace restora {
 
-// The bytes of the source from sector on, no further than bound bytes; a failed read counts as
-// the end of what can be read.
-FileBytes FoundFileBytes(EngineState& state, uint64_t sector, uint64_t bound);
+// The bytes of the source from sector on, no further than bound bytes; a failed read, or when
+// stoppable a stop (keepRunning cleared), counts as the end of what can be read.
+FileBytes FoundFileBytes(EngineState& state, uint64_t sector, uint64_t bound, bool stoppable = false);
 
 // Gives the found file (a hit of extension at sector) the size its format ends at within bound,
 // the largest size it may have. Returns 1 when the size was set, 0 when the file keeps its size
