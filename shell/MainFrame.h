@@ -26,8 +26,9 @@ namespace restora {
 
 class CThreadControllerDialog;
 class JobThread;
-class PlainFolderTree;
-class PlainContentsList;
+class CTXtndTreeView;
+class CTXtndListView;
+class FindCommands;
 class ProcessLogList;
 
 class CMainFrame : public QMainWindow {
@@ -40,8 +41,9 @@ class CMainFrame : public QMainWindow {
   EngineState& Engine() { return m_engine; }
   ProcessLogList* ProcessLog() const { return m_processLog; }
   CThreadControllerDialog* ProgressDialog() const { return m_progressDialog; }
-  PlainFolderTree* TreeView() const { return m_treeView; }
-  PlainContentsList* ListView() const { return m_listView; }
+  CTXtndTreeView* TreeView() const { return m_treeView; }
+  CTXtndListView* ListView() const { return m_listView; }
+  FindCommands* Find() const { return m_findCommands; }
   QString PaneText(int pane) const;
   QAction* Command(const QString& name) const;  // by object name, e.g. "SaveScanInfo"
   bool ScanInfoUnsaved() const { return scanInfoUnsaved != 0; }
@@ -81,6 +83,9 @@ class CMainFrame : public QMainWindow {
   void OnFind();
   void OnFindNext();
 
+  // Shows a help page ("fastfilerecovery.htm"); the table of contents when page is empty.
+  void ShowHelpContents(const QString& page = QString());
+
   // Find and Find Next are built by the views; they plug in here.
   void SetFindHandlers(std::function<void()> find, std::function<void()> findNext);
   void SetLastFound(int index) { lastFound = index; UpdateCommands(); }
@@ -112,7 +117,6 @@ class CMainFrame : public QMainWindow {
   void ApplyListViewMode(int mode);
   void ApplyTheme(int index);
   void ToggleFolderBar();
-  void ShowHelpContents(const QString& page = QString());
   void OpenWebPage(const QString& page);
   void ShowAbout();
   void RestoreSettings();
@@ -130,8 +134,9 @@ class CMainFrame : public QMainWindow {
   // Job members.
   QString imageFilePath;
   std::shared_ptr<LogEntry> logEntry;
-  PlainContentsList* m_listView = nullptr;
-  PlainFolderTree* m_treeView = nullptr;
+  CTXtndListView* m_listView = nullptr;
+  CTXtndTreeView* m_treeView = nullptr;
+  FindCommands* m_findCommands = nullptr;
   JobThread* workerThread = nullptr;
   CThreadControllerDialog* m_progressDialog = nullptr;
   uint32_t scanInfoUnsaved = 0;

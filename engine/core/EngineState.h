@@ -40,6 +40,11 @@ struct EngineState {
   std::unique_ptr<std::ifstream> signatureFileHandle;  // the open "Signature" file
   std::vector<SignatureRecord> signatureList;          // known or selected types, head first
 
+  // Whether the signature search cuts each found file at the end its format gives (within the
+  // maximum size); false gives every found file the maximum size (or the compound document's
+  // count formula), as a fixed-size search does.
+  bool cutAtFormatEnd = true;
+
   std::atomic<uint32_t> keepRunning{0};  // 1 while a job may go on
   uint64_t totalBytes = 0;
   uint32_t fileCount = 0;
