@@ -110,6 +110,10 @@ TEST(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow
   EXPECT_EQ(first->name, u"Partition 1 (FAT16)");
   EXPECT_EQ(first->next->name, u"Partition 2 (FAT32)");
   EXPECT_EQ(CountNodes(state.scanRoot), 5u);
+  // The views show each partition's entries in that partition's layout.
+  EXPECT_EQ(KindOfNode(state, first->next->firstChild), SourceKind::Fat32);
+  EXPECT_EQ(KindOfNode(state, first->firstChild), SourceKind::Fat16);
+  EXPECT_EQ(KindOfNode(state, state.scanRoot), SourceKind::Disk);
   EXPECT_EQ(state.partitions[1].volumeInfo.startSector, kSecondStart);
 
   const std::map<std::string, std::string> expected{
