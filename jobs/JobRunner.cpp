@@ -35,7 +35,8 @@ int OpenJobSource(EngineState& state, const std::string& path, bool asDisk, std:
   // Not a volume: a whole disk (or an image of one) is scanned partition by partition.
   std::string partitionError;
   if (!asDisk && OpenPartitionsOf(state, path, nullptr, &partitionError)) return 1;
-  if (partitionError.rfind("no partition table", 0) != 0) *error = partitionError;
+  // A table without a usable partition says so; anything else keeps the volume's own message.
+  if (partitionError.find("partition table of") != std::string::npos) *error = partitionError;
   CleanUp(state);
   return 0;
 }

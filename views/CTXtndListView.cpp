@@ -114,7 +114,7 @@ void CTXtndListView::Reset() {
 }
 
 void CTXtndListView::OnShowFolder(ScanNode* first) {
-  model_->SetNtfsLayout(state_.NtfsLayout());
+  model_->SetNtfsLayout(UsesNtfsLayout(KindOfNode(state_, first)));  // a partition's files take its layout
   model_->Show(first);
   // A new fill shows the list order again.
   list_->horizontalHeader()->setSortIndicatorShown(false);

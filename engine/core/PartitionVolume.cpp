@@ -26,6 +26,15 @@ void PartitionScope::Swap() {
   std::swap(state_.mftRuns, partition_.mftRuns);
 }
 
+SourceKind KindOfNode(const EngineState& state, const ScanNode* node) {
+  if (state.partitions.empty() || node == nullptr) return state.volumeInfo.kind;
+  while (node->parent != nullptr && node->parent != state.scanRoot) node = node->parent;
+  for (const PartitionVolume& partition : state.partitions) {
+    if (partition.folder == node) return partition.volumeInfo.kind;
+  }
+  return state.volumeInfo.kind;
+}
+
 PartitionVolume* FindPartitionOfFolder(std::vector<PartitionVolume>& partitions, const ScanNode* node) {
   for (PartitionVolume& partition : partitions) {
     if (partition.folder == node && node != nullptr) return &partition;

@@ -47,6 +47,11 @@ class PartitionScope {
   PartitionVolume& partition_;
 };
 
+// The kind whose node layout node uses: that of the partition it lies in (or whose top folder it
+// is) in a disk scanned partition by partition, else the state's own. Follows parent links, so
+// the tree must be numbered.
+SourceKind KindOfNode(const EngineState& state, const ScanNode* node);
+
 // The partition whose top folder node is, or null.
 PartitionVolume* FindPartitionOfFolder(std::vector<PartitionVolume>& partitions, const ScanNode* node);
 

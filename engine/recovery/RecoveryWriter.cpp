@@ -27,6 +27,10 @@ struct FolderFrame {
   std::unique_ptr<PartitionScope> partition;
 };
 
+bool IsPartitionFolder(EngineState& state, const ScanNode& node) {
+  return !state.partitions.empty() && FindPartitionOfFolder(state.partitions, &node) != nullptr;
+}
+
 // A scope that makes the state read node's partition when node is a partition's top folder.
 std::unique_ptr<PartitionScope> EnterPartitionOf(EngineState& state, const ScanNode* node) {
   if (state.partitions.empty()) return nullptr;
@@ -67,6 +71,10 @@ void SaveEntry(SaveContext& context, ScanNode& node, uint32_t& counter, FolderFr
   StepProgress(context, 1);
   if (node.firstChild != nullptr) {
     frame.subfolders.push_back(&node);
+    Report(context, std::move(entry));
+    return;
+  }
+  if (!created.file) {  // the folder of a partition where nothing was found
     Report(context, std::move(entry));
     return;
   }
@@ -123,8 +131,9 @@ CreatedEntry CreateEntry(SaveContext& context, ScanNode& node, uint32_t& counter
   CreatedEntry result;
   for (unsigned attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
     const std::string name = SafeFileName(node.name);
-    const CreateStatus status = node.firstChild != nullptr ? context.destination.CreateFolder(name)
-                                                           : context.destination.CreateFile(name, &result.file);
+    const bool folder = node.firstChild != nullptr || IsPartitionFolder(context.state, node);
+    const CreateStatus status =
+        folder ? context.destination.CreateFolder(name) : context.destination.CreateFile(name, &result.file);
     if (status == CreateStatus::Done) {
       result.status = CreateStatus::Done;
       return result;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A disk of two partitions (FAT16, then FAT32) scanned partition by partition: one tree with a
-// folder per partition, every file saved from its own partition, a scan file that keeps the
+// A disk of three partitions (FAT16, FAT32, and a FAT16 where nothing was deleted) scanned
+// partition by partition: one tree with a folder per partition, every file saved from its own
+// partition, a scan file that keeps the
 // partitions for its reader and shows older readers the disk, damaged partitions blocks, and the
 // window that keeps a partition's reads inside it.
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@ using test::FatImageBuilder;
 constexpr uint64_t kFirstStart = 2048;
 constexpr uint32_t kVolumeSectors = 8192;
 constexpr uint64_t kSecondStart = kFirstStart + kVolumeSectors;
+constexpr uint64_t kThirdStart = kSecondStart + kVolumeSectors;
 
 // A deleted file of size bytes filled with fill, in the volume's root.
 void AddDeletedFile(FatImageBuilder& volume, const char* name, uint8_t fill, size_t size) {
@@ -38,13 +40,14 @@ void AddDeletedFile(FatImageBuilder& volume, const char* name, uint8_t fill, siz
 }
 
 // Both volumes put their file at the same cluster, so a read from the wrong partition shows.
-std::vector<uint8_t> TwoPartitionDisk() {
+std::vector<uint8_t> ThreePartitionDisk() {
   FatImageBuilder first = FatImageBuilder::Fat16(kVolumeSectors);
   FatImageBuilder second = FatImageBuilder::Fat32(kVolumeSectors);
+  FatImageBuilder third = FatImageBuilder::Fat16(kVolumeSectors);
   AddDeletedFile(first, "FIRST.TXT", 'a', 3000);
   AddDeletedFile(second, "SECOND.TXT", 'b', 5000);
   std::vector<uint8_t> disk(kFirstStart * kSectorSize);
-  for (FatImageBuilder* volume : {&first, &second}) {
+  for (FatImageBuilder* volume : {&first, &second, &third}) {
     std::vector<uint8_t> bytes = volume->Take();
     bytes.resize(kVolumeSectors * kSectorSize);
     disk.insert(disk.end(), bytes.begin(), bytes.end());
@@ -52,11 +55,11 @@ std::vector<uint8_t> TwoPartitionDisk() {
   return disk;
 }
 
-// Opens disk as a whole disk with its two partitions, as the platform does for a disk image.
-void OpenTwoPartitions(EngineState& state, const std::vector<uint8_t>& disk) {
+// Opens disk as a whole disk with its three partitions, as the platform does for a disk image.
+void OpenPartitions(EngineState& state, const std::vector<uint8_t>& disk) {
   ASSERT_EQ(test::OpenMemorySource(state, disk, OpenMode::PhysicalDisk), 1);
   uint32_t number = 1;
-  for (const uint64_t start : {kFirstStart, kSecondStart}) {
+  for (const uint64_t start : {kFirstStart, kSecondStart, kThirdStart}) {
     PartitionVolume partition;
     partition.number = number++;
     partition.startSector = start;
@@ -67,7 +70,7 @@ void OpenTwoPartitions(EngineState& state, const std::vector<uint8_t>& disk) {
   }
 }
 
-// Saves every entry below a fresh folder and returns what was written there.
+// Saves every entry below a fresh folder and returns what was written there (a folder as "/").
 std::map<std::string, std::string> SaveAll(EngineState& state) {
   test::TempFolder temp;
   std::unique_ptr<PosixDestination> destination = PosixDestination::Open(temp.Path(), nullptr);
@@ -75,9 +78,13 @@ std::map<std::string, std::string> SaveAll(EngineState& state) {
   state.keepRunning = 1;
   SaveSummary summary;
   EXPECT_EQ(SaveCheckedEntries(state, *destination, &summary), 1);
+  EXPECT_EQ(summary.Failures(), 0u);
   std::map<std::string, std::string> saved;
   for (const auto& [path, size] : test::ListTree(temp.Path())) {
-    if (size < 0) continue;
+    if (size < 0) {
+      saved[path] = "/";
+      continue;
+    }
     const std::vector<uint8_t> bytes = test::ReadWholeFile(temp.Path() + "/" + path);
     saved[path] = std::string(bytes.begin(), bytes.end());
   }
@@ -91,9 +98,9 @@ std::string Serialized(const EngineState& state) {
 }
 
 TEST(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow) {
-  const std::vector<uint8_t> disk = TwoPartitionDisk();
+  const std::vector<uint8_t> disk = ThreePartitionDisk();
   EngineState state;
-  OpenTwoPartitions(state, disk);
+  OpenPartitions(state, disk);
   state.keepRunning = 1;
   ASSERT_EQ(ScanSource(state, 0), 1);
   EXPECT_EQ(state.volumeInfo.kind, SourceKind::Disk);
@@ -102,9 +109,18 @@ TEST(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow
   ASSERT_NE(first->next, nullptr);
   EXPECT_EQ(first->name, u"Partition 1 (FAT16)");
   EXPECT_EQ(first->next->name, u"Partition 2 (FAT32)");
+  EXPECT_EQ(CountNodes(state.scanRoot), 5u);
+  // The views show each partition's entries in that partition's layout.
+  EXPECT_EQ(KindOfNode(state, first->next->firstChild), SourceKind::Fat32);
+  EXPECT_EQ(KindOfNode(state, first->firstChild), SourceKind::Fat16);
+  EXPECT_EQ(KindOfNode(state, state.scanRoot), SourceKind::Disk);
   EXPECT_EQ(state.partitions[1].volumeInfo.startSector, kSecondStart);
 
   const std::map<std::string, std::string> expected{
+      {"#", "/"},
+      {"#/Partition 1 (FAT16)", "/"},
+      {"#/Partition 2 (FAT32)", "/"},
+      {"#/Partition 3 (FAT16)", "/"},  // nothing found there: an empty folder, not a failed file
       {"#/Partition 1 (FAT16)/XIRST.TXT", std::string(3000, 'a')},
       {"#/Partition 2 (FAT32)/XECOND.TXT", std::string(5000, 'b')}};
   EXPECT_EQ(SaveAll(state), expected);
@@ -113,7 +129,7 @@ TEST(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow
   std::istringstream in(Serialized(state));
   EngineState reread;
   ASSERT_EQ(ReadScanInfoFrom(reread, in), 1);
-  ASSERT_EQ(reread.partitions.size(), 2u);
+  ASSERT_EQ(reread.partitions.size(), 3u);
   EXPECT_EQ(reread.partitions[0].volumeInfo.kind, SourceKind::Fat16);
   EXPECT_EQ(reread.partitions[1].volumeInfo.kind, SourceKind::Fat32);
   EXPECT_EQ(reread.partitions[1].startSector, kSecondStart);
@@ -126,7 +142,7 @@ TEST(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow
 
 TEST(PartitionTest, AReaderThatStopsAfterTheTreeSeesTheDiskWithEmptyPartitionFolders) {
   EngineState state;
-  OpenTwoPartitions(state, TwoPartitionDisk());
+  OpenPartitions(state, ThreePartitionDisk());
   state.keepRunning = 1;
   ASSERT_EQ(ScanSource(state, 0), 1);
   const std::string bytes = Serialized(state);
@@ -139,13 +155,13 @@ TEST(PartitionTest, AReaderThatStopsAfterTheTreeSeesTheDiskWithEmptyPartitionFol
   ASSERT_EQ(ReadScanInfoFrom(reread, body), 1);
   EXPECT_EQ(reread.volumeInfo.kind, SourceKind::Disk);
   EXPECT_TRUE(reread.partitions.empty());
-  ASSERT_EQ(CountNodes(reread.scanRoot), 2u);
+  ASSERT_EQ(CountNodes(reread.scanRoot), 3u);
   EXPECT_EQ(reread.scanRoot->firstChild->name, u"Partition 1 (FAT16)");
 }
 
 TEST(PartitionTest, ADamagedPartitionsBlockKeepsWhatItHolds) {
   EngineState state;
-  OpenTwoPartitions(state, TwoPartitionDisk());
+  OpenPartitions(state, ThreePartitionDisk());
   state.keepRunning = 1;
   ASSERT_EQ(ScanSource(state, 0), 1);
   const std::string bytes = Serialized(state);
@@ -160,10 +176,9 @@ TEST(PartitionTest, ADamagedPartitionsBlockKeepsWhatItHolds) {
   const Case cases[] = {
       {"a count far beyond the file", bytes.substr(0, count) + "\xFF\xFF", 0},
       {"cut inside the first header", bytes.substr(0, count + 2 + 40), 0},
-      {"cut inside the second tree", bytes.substr(0, bytes.size() - 30), 2},
-      {"whole", bytes, 2},
+      {"cut inside the last tree", bytes.substr(0, bytes.size() - 30), 3},
+      {"whole", bytes, 3},
   };
-  EXPECT_EQ(CountNodes(state.scanRoot), 4u);
   for (const Case& c : cases) {
     std::istringstream in(c.file);
     EngineState reread;
