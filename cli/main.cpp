@@ -15,11 +15,7 @@ constexpr const char* kUsage =
     "  info SOURCE [--disk] [--json]              describe a volume, image file or disk, or list\n"
     "                                             the partitions of a disk or disk image\n"
     "  scan SOURCE [--json|--list] [--lost|--advanced --disk] [--types LIST|--all-types]\n"
-<<<<<<< HEAD
-    "       [--max-size-kb N] [--fixed-size] [--save-scan FILE.qxs]\n"
-=======
-    "       [--max-size-kb N] [--save-scan FILE.qxs] [--partition N]\n"
->>>>>>> partitions
+    "       [--max-size-kb N] [--fixed-size] [--save-scan FILE.qxs] [--partition N]\n"
     "                                             list what was deleted\n"
     "  recover SOURCE --to DIR [scan options] [--only GLOB ...]\n"
     "  recover --scan FILE.qxs --source SOURCE --to DIR [--only GLOB ...]\n"

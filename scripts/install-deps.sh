@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3 e2fsprogs
           dosfstools mtools ntfs-3g sleuthkit attr jq openssl imagemagick
           pkg-config libblkid-dev fdisk util-linux qt6-base-dev libqt6svg6 dbus-daemon xvfb
-          fonts-dejavu-core ffmpeg gnumeric python3-xlwt p7zip-full zstd)
+          fonts-dejavu-core ffmpeg gnumeric python3-xlwt p7zip-full zstd ccache)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
