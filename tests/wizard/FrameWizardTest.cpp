@@ -11,7 +11,7 @@
 #include "CWizardMainPage.h"
 #include "CWizardSheet.h"
 #include "MainFrame.h"
-#include "PlainScanViews.h"
+#include "CTXtndTreeView.h"
 #include "ProcessLogList.h"
 
 using namespace restora;
