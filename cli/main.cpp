@@ -22,6 +22,7 @@ constexpr const char* kUsage =
     "  show FILE.qxs [--json|--list]              print a saved scan\n"
     "  image SOURCE OUT.qxi                       copy a volume into an image file\n"
     "  signatures [--json]                        list the known file types\n"
+    "  --version                                  print the version\n"
     "\n"
     "Sources are opened read-only. Exit codes: 0 done, 1 failure, 2 some entries failed,\n"
     "130 interrupted.\n";
@@ -34,6 +35,10 @@ int main(int argc, char** argv) {
     return argc < 2 ? 1 : 0;
   }
   const std::string verb = argv[1];
+  if (verb == "--version") {
+    std::printf("restora-cli %s\n", RESTORA_VERSION);
+    return 0;
+  }
   restora::cli::Args args(argv + 2, argv + argc);
   if (verb == "info") return restora::cli::RunInfo(args);
   if (verb == "scan") return restora::cli::RunScan(args);
