@@ -3,6 +3,9 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3 e2fsprogs
           dosfstools mtools ntfs-3g sleuthkit attr jq openssl imagemagick)
+# The manual page generator, the Debian package's dependency reader, and the X server and window
+# lister the package test starts the installed program under.
+packages+=(help2man dpkg-dev xvfb x11-utils)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
