@@ -5,9 +5,9 @@
 
 #include "CliSupport.h"
 #include "ImageFile.h"
-#include "OutputGuard.h"
+#include "JobRunner.h"
 #include "ScanDriver.h"
-#include "SourceOpener.h"
+#include "SourceGuard.h"
 
 namespace restora::cli {
 
@@ -24,14 +24,15 @@ int RunImage(const Args& args) {
   TerminalProgress sink("imaging");
   state.progress = &sink;
   std::string error;
-  if (!OpenSourcePath(state, source, false, &error)) {
-    CleanUp(state);
-    return Fail(error);
-  }
+  if (!OpenJobSource(state, source, false, &error)) return Fail(error);
   state.keepRunning = 1;
   StopOnInterrupt(state);
-  ImageStats stats;
-  const int result = WriteImageFile(state, out, &stats);
+  JobRequest request;
+  request.kind = JobKind::ImagingJob;
+  request.imageFilePath = out;
+  JobReport report;
+  const int result = RunJob(state, request, &report);
+  const ImageStats& stats = report.image;
   state.keepRunning = 0;
   sink.Finish();
   const unsigned long long bytes = stats.blocksWritten * kImageBlockBytes;

@@ -9,14 +9,14 @@
 #include <utility>
 #include <vector>
 
-#include "DeviceOverlap.h"
+#include "JobRunner.h"
 #include "PosixDestination.h"
 #include "RecoveryWriter.h"
 #include "ScanDriver.h"
 #include "ScanFile.h"
 #include "ScanJob.h"
 #include "ScanTree.h"
-#include "SourceOpener.h"
+#include "SourceGuard.h"
 #include "TextCodec.h"
 
 namespace restora::cli {
@@ -27,68 +27,12 @@ constexpr const char* kUsage =
     "usage: restora-cli recover SOURCE --to DIR [scan options] [--only GLOB ...]\n"
     "       restora-cli recover --scan FILE.qxs --source SOURCE --to DIR [--only GLOB ...]";
 
-const char* KindText(SourceKind kind) {
-  switch (kind) {
-    case SourceKind::Disk: return "whole-disk";
-    case SourceKind::Fat16: return "FAT16";
-    case SourceKind::Fat32: return "FAT32";
-    case SourceKind::Ntfs: return "NTFS";
-  }
-  return "unknown";
-}
-
-// The fields that place data on the volume; a scan file made from another volume differs here.
-bool SameVolume(const VolumeInfo& a, const VolumeInfo& b) {
-  if (a.kind != b.kind || a.totalSectors != b.totalSectors) return false;
-  if (a.kind == SourceKind::Ntfs) {
-    return a.mftCluster == b.mftCluster && a.ntfsSectorsPerCluster == b.ntfsSectorsPerCluster &&
-           a.sectorsPerRecord == b.sectorsPerRecord;
-  }
-  if (a.kind == SourceKind::Fat16 || a.kind == SourceKind::Fat32) {
-    return a.clusterBaseSector == b.clusterBaseSector && a.fat1Sector == b.fat1Sector &&
-           a.fatSectorsPerCluster == b.fatSectorsPerCluster;
-  }
-  return true;
-}
-
-// Opens source for the tree saved in scanFile: as a disk when the scan was a whole-disk search.
-// The source's own description is read first; the file must describe the same kind of source
-// and the same volume. Returns 1 when ready, 0 after printing why not.
+// Reads scanFile and opens source for its tree. Returns 1 when ready, 0 after printing why not.
 int LoadSavedScan(EngineState& state, const std::string& scanFile, const std::string& source, TerminalProgress& sink) {
-  SourceKind savedKind = SourceKind::Disk;
-  {
-    EngineState peek;
-    if (!ReadScanInfo(peek, scanFile)) {
-      CleanUp(peek);
-      Fail("cannot read the scan file " + scanFile);
-      return 0;
-    }
-    savedKind = peek.volumeInfo.kind;
-    CleanUp(peek);
-  }
-  CleanUp(state);
   state.progress = &sink;
   std::string error;
-  if (!OpenSourcePath(state, source, savedKind == SourceKind::Disk, &error)) {
-    CleanUp(state);
+  if (!OpenSavedScan(state, scanFile, source, &error)) {
     Fail(error);
-    return 0;
-  }
-  const VolumeInfo opened = state.volumeInfo;
-  if (!ReadScanInfo(state, scanFile)) {
-    CleanUp(state);
-    Fail("cannot read the scan file " + scanFile);
-    return 0;
-  }
-  if (state.volumeInfo.kind != opened.kind) {
-    Fail("the scan file " + scanFile + " was made from a " + KindText(state.volumeInfo.kind) + " source, but " +
-         source + " is a " + KindText(opened.kind) + " source");
-    CleanUp(state);
-    return 0;
-  }
-  if (!SameVolume(opened, state.volumeInfo)) {
-    Fail("the scan file " + scanFile + " describes another volume than " + source);
-    CleanUp(state);
     return 0;
   }
   return 1;
@@ -156,11 +100,6 @@ class PrintingListener final : public SaveListener {
   TerminalProgress& sink_;
 };
 
-void ProtectIfFile(PosixDestination& destination, const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) destination.ProtectFile(info.st_dev, info.st_ino);
-}
-
 }  // namespace
 
 int RunRecover(const Args& args) {
@@ -184,7 +123,7 @@ int RunRecover(const Args& args) {
   std::string error;
   std::unique_ptr<PosixDestination> destination = PosixDestination::Open(*to, &error);
   if (!destination) return Fail(error);
-  if (DestinationOnSourceDevice(source, *to, &error)) return Fail(error);
+  if (const std::string why = WhyDestinationTouchesSource(source, *to); !why.empty()) return Fail(why);
   ProtectIfFile(*destination, source);
   if (scanFile) ProtectIfFile(*destination, *scanFile);
 
@@ -207,10 +146,15 @@ int RunRecover(const Args& args) {
 
   sink.SetLabel("saving");
   PrintingListener listener(sink);
-  SaveSummary summary;
+  JobRequest request;
+  request.kind = JobKind::SaveJob;
+  request.destination = destination.get();
+  request.listener = &listener;
+  JobReport report;
   state.keepRunning = 1;
   StopOnInterrupt(state);
-  SaveCheckedEntries(state, *destination, &summary, &listener);
+  (void)RunJob(state, request, &report);
+  const SaveSummary& summary = report.save;
   state.keepRunning = 0;
   sink.Finish();
   CleanUp(state);

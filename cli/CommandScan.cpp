@@ -2,10 +2,10 @@
 // restora-cli scan: runs the fast scan (or a lost-file or advanced search) and prints the tree.
 #include <cstdio>
 
-#include "OutputGuard.h"
 #include "ScanDriver.h"
 #include "ScanFile.h"
 #include "ScanJob.h"
+#include "SourceGuard.h"
 #include "TreeListing.h"
 
 namespace restora::cli {

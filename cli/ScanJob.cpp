@@ -2,9 +2,9 @@
 // The shared scan job of the command line.
 #include "ScanJob.h"
 
+#include "JobRunner.h"
 #include "ScanDriver.h"
 #include "SignatureSelection.h"
-#include "SourceOpener.h"
 
 namespace restora::cli {
 
@@ -17,11 +17,9 @@ ScanJobResult RunScanJob(EngineState& state, ArgScanner& scanner, const std::str
     result.exitCode = Fail("--lost and --advanced exclude each other");
     return result;
   }
-  CleanUp(state);
   state.progress = &sink;
   std::string error;
-  if (!OpenSourcePath(state, source, asDisk, &error)) {
-    CleanUp(state);
+  if (!OpenJobSource(state, source, asDisk, &error)) {
     result.exitCode = Fail(error);
     return result;
   }
@@ -39,7 +37,9 @@ ScanJobResult RunScanJob(EngineState& state, ArgScanner& scanner, const std::str
   state.keepRunning = 1;
   StopOnInterrupt(state);
   sink.SetLabel(search ? "searching" : "scanning");
-  result.completed = ScanSource(state, lost ? 1 : 0) == 1;
+  JobRequest request;
+  request.kind = search ? JobKind::SignatureSearchJob : JobKind::DirectoryScanJob;
+  result.completed = RunJob(state, request) == 1;
   state.keepRunning = 0;
   sink.Finish();
   return result;

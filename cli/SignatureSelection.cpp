@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "ProgramFolder.h"
 #include "SignatureFile.h"
 #include "TextCodec.h"
 
@@ -64,29 +63,6 @@ bool IsWholeNumber(const std::string& text) {
 }
 
 }  // namespace
-
-int LoadKnownTypes(EngineState& state, std::vector<SignatureRecord>& fullList, std::string* error,
-                   std::filesystem::path* folder) {
-  const std::filesystem::path found = FindDataFolder(kSignatureFileName);
-  if (found.empty() || !OpenSignatureFile(state, found)) {
-    std::string searched;
-    for (const std::filesystem::path& candidate : DataFolderCandidates()) {
-      searched += (searched.empty() ? "" : ", ") + candidate.string();
-    }
-    *error = "Failed to retrieve signatures information (no readable Signature file in " + searched + ")";
-    return 0;
-  }
-  const int read = ReadSignatureList(state);
-  fullList = std::move(state.signatureList);
-  state.signatureList.clear();
-  state.signatureFileHandle.reset();
-  if (!read) {
-    *error = "Failed to retrieve signatures information from " + (found / kSignatureFileName).string();
-    return 0;
-  }
-  if (folder != nullptr) *folder = found;
-  return 1;
-}
 
 int PrepareSignatureSearch(EngineState& state, ArgScanner& scanner, std::string* error) {
   const std::vector<std::string> typeLists = scanner.Values("--types");

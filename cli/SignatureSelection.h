@@ -7,14 +7,9 @@
 #include <vector>
 
 #include "CliSupport.h"
+#include "KnownTypes.h"
 
 namespace restora::cli {
-
-// Loads the full list of known types from the "Signature" file beside the program (or in the
-// installed data folder) into fullList, in file order, and closes the file again. Sets *folder
-// (when given) to the folder it came from. Returns 1 when loaded, 0 with *error set otherwise.
-int LoadKnownTypes(EngineState& state, std::vector<SignatureRecord>& fullList, std::string* error,
-                   std::filesystem::path* folder = nullptr);
 
 // Consumes --types LIST (extensions or categories, comma-separated; may repeat), --all-types and
 // --max-size-kb N from scanner, loads the "Signature" file and leaves the selected list in

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Refusing output files that would land on the source being read.
-#include "OutputGuard.h"
+// Output and destination checks against the source being read.
+#include "SourceGuard.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
-namespace restora::cli {
+#include "DeviceOverlap.h"
+#include "PosixDestination.h"
+
+namespace restora {
 
 namespace {
 
@@ -46,4 +49,38 @@ std::string WhyOutputTouchesSource(const std::string& source, const std::string&
   return {};
 }
 
-}  // namespace restora::cli
+std::string WhyDestinationTouchesSource(const std::string& source, const std::string& folder) {
+  std::string reason;
+  if (DestinationOnSourceDevice(source, folder, &reason)) return reason;
+  return {};
+}
+
+void ProtectIfFile(PosixDestination& destination, const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) destination.ProtectFile(info.st_dev, info.st_ino);
+}
+
+bool SameVolume(const VolumeInfo& a, const VolumeInfo& b) {
+  if (a.kind != b.kind || a.totalSectors != b.totalSectors) return false;
+  if (a.kind == SourceKind::Ntfs) {
+    return a.mftCluster == b.mftCluster && a.ntfsSectorsPerCluster == b.ntfsSectorsPerCluster &&
+           a.sectorsPerRecord == b.sectorsPerRecord;
+  }
+  if (a.kind == SourceKind::Fat16 || a.kind == SourceKind::Fat32) {
+    return a.clusterBaseSector == b.clusterBaseSector && a.fat1Sector == b.fat1Sector &&
+           a.fatSectorsPerCluster == b.fatSectorsPerCluster;
+  }
+  return true;
+}
+
+const char* SourceKindText(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::Disk: return "whole-disk";
+    case SourceKind::Fat16: return "FAT16";
+    case SourceKind::Fat32: return "FAT32";
+    case SourceKind::Ntfs: return "NTFS";
+  }
+  return "unknown";
+}
+
+}  // namespace restora

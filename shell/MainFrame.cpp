@@ -1,0 +1,473 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's jobs: starting and ending them, the log and progress they report, the
+// status panes, and the commands that load, store and save scan results.
+#include "MainFrame.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSplitter>
+#include <QTimer>
+
+#include "JobThread.h"
+#include "MinimalJobChooser.h"
+#include "PlainScanViews.h"
+#include "PosixDestination.h"
+#include "ProcessLogList.h"
+#include "ScanDriver.h"
+#include "ScanFile.h"
+#include "ScanTree.h"
+#include "SourceGuard.h"
+#include "Themes.h"
+#include "ThreadControllerDialog.h"
+
+namespace restora {
+
+namespace {
+
+const QString kAppTitle = QStringLiteral("Ferrolin Restora");
+const QString kScanInfoFilter = QStringLiteral("Scan Info File (*.qxs);;All Files (*)");
+
+// The save job's destination, handed from the command to the job it starts.
+std::unique_ptr<Destination> gPendingDestination;
+QString gPendingDestinationFolder;
+
+}  // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("MainFrame"));
+  setWindowTitle(QStringLiteral("Ferrolin Restora 1.0.1"));
+  setWindowIcon(QIcon(QStringLiteral(":/restora/icons/app.svg")));
+  CreateStatusBar();
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  ApplyToolbarSize(0);
+  ApplyToolbarSize(2);
+  ApplyTheme(kDefaultTheme);
+  CreateProcessLogPane();
+  CreateViews();
+  m_progressDialog = new CThreadControllerDialog(this);
+  RestoreSettings();
+  UpdateCommands();
+}
+
+CMainFrame::~CMainFrame() {
+  if (workerThread != nullptr) {
+    // Never destroy a running thread: stop it, let go of every report it may be waiting on,
+    // and wait for its end.
+    m_engine.keepRunning = 0;
+    m_gate.Open();
+    workerThread->disconnect(this);
+    workerThread->disconnect(m_treeView);
+    QCoreApplication::removePostedEvents(this);
+    QCoreApplication::removePostedEvents(m_treeView);
+    workerThread->wait();
+    delete workerThread;
+  }
+  m_treeView->Reset();
+  m_listView->Reset();
+  CleanUp(m_engine);
+}
+
+QString CMainFrame::PaneText(int pane) const {
+  if (pane == 1) return m_pane1->text();
+  if (pane == 2) return m_pane2->text();
+  return {};
+}
+
+QString CMainFrame::TotalsText(int pane, uint64_t bytes, uint32_t files, uint32_t folders) {
+  if (pane != 1 && pane != 2) return {};
+  const char* word = pane == 1 ? "Total" : "Selected";
+  double value = 0;
+  const char* unit = "GB";
+  if (bytes < 1048576ULL) {
+    value = static_cast<double>(bytes) / 1024.0;
+    unit = "KB";
+  } else if (bytes < 1073741824ULL) {
+    value = static_cast<double>(bytes) / 1048576.0;
+    unit = "MB";
+  } else {
+    value = static_cast<double>(bytes) / 1073741824.0;
+  }
+  return QString::asprintf("%s %7.3f %s in %u Files in %u Folders", word, value, unit, files, folders);
+}
+
+void CMainFrame::SetFindHandlers(std::function<void()> find, std::function<void()> findNext) {
+  m_find = std::move(find);
+  m_findNext = std::move(findNext);
+}
+
+int CMainFrame::Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                    QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, caption, text, buttons, this);
+  if (m_messageHook) return m_messageHook(box);
+  return box.exec();
+}
+
+QString CMainFrame::AskPath(const QString& kind, const std::function<QString()>& dialog) {
+  if (m_pathHook) return m_pathHook(kind);
+  return dialog();
+}
+
+// --- Jobs ---
+
+void CMainFrame::ResetViews() {
+  m_treeView->Reset();
+  m_listView->Reset();
+}
+
+void CMainFrame::OnStartJob(JobKind kind) {
+  if (workerThread != nullptr) return;
+  m_engine.keepRunning = 1;
+  if (kind == JobKind::DirectoryScanJob || kind == JobKind::SignatureSearchJob) {
+    ResetViews();
+    m_pane1->setText(QStringLiteral("Total 0 Byte(s) in 0 Folder(s) in 0 File(s)"));
+    m_pane2->setText(QString());
+    m_engine.totalBytes = 0;
+    m_engine.fileCount = 0;
+    m_engine.folderCount = 0;
+  }
+  auto* thread = new JobThread(m_engine, kind, logEntry, m_gate);
+  if (kind == JobKind::DirectoryScanJob) {
+    thread->SetImageSourceOpened(imageSourceOpened != 0);
+    imageSourceOpened = 0;
+  }
+  if (kind == JobKind::ImagingJob) thread->SetImageFilePath(imageFilePath.toStdString());
+  if (kind == JobKind::SaveJob) thread->SetDestination(std::move(gPendingDestination), gPendingDestinationFolder);
+  // The worker waits at each report until the window has handled it.
+  connect(thread, &JobThread::umLogEntry, this, &CMainFrame::OnLogEntry, Qt::BlockingQueuedConnection);
+  connect(thread, &JobThread::umProgress, this, &CMainFrame::OnProgress, Qt::BlockingQueuedConnection);
+  connect(thread, &JobThread::umFillTree, m_treeView, &PlainFolderTree::OnFillTree, Qt::BlockingQueuedConnection);
+  connect(thread, &JobThread::umJobDone, this, &CMainFrame::OnJobDone, Qt::BlockingQueuedConnection);
+  connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+  workerThread = thread;
+  m_jobEndedEarly = false;
+  m_progressDialog->Attach(&m_engine.keepRunning, &m_gate);
+  m_progressDialog->Prepare();
+  thread->start(QThread::LowestPriority);
+  if (!m_jobEndedEarly) m_progressDialog->exec();
+  m_jobEndedEarly = false;
+
+  if (kind == JobKind::SaveJob) {
+    const SaveSummary& summary = m_lastSave;
+    if (summary.Failures() > 0 || !summary.destinationError.empty()) {
+      Ask(QMessageBox::Warning, QStringLiteral("Error"),
+          QStringLiteral("%1 of the checked entries could not be saved whole%2. The process log lists them.")
+              .arg(summary.Failures())
+              .arg(summary.destinationError.empty() ? QString()
+                                                    : QStringLiteral(" (") +
+                                                          QString::fromStdString(summary.destinationError) +
+                                                          QStringLiteral(")")),
+          QMessageBox::Ok);
+    }
+  }
+  if (m_closeAfterJob) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void CMainFrame::OnJobDone() {
+  m_engine.keepRunning = 0;
+  m_gate.Open();
+  if (workerThread != nullptr) m_lastSave = workerThread->Report().save;
+  if (m_progressDialog->isVisible()) {
+    m_progressDialog->OnCloseProgress();
+  } else {
+    m_jobEndedEarly = true;  // the job ended before its dialog was shown: do not show it
+  }
+  ApplyTheme(kDefaultTheme);
+  workerThread = nullptr;
+  UpdateCommands();
+}
+
+void CMainFrame::OnLogEntry(LogEntry* entry) {
+  m_logPane->show();
+  m_logPane->raise();
+  m_processLog->OnLogAddRow(entry);
+  UpdateCommands();
+}
+
+void CMainFrame::OnProgress(quint64 done, quint64 total) { m_progressDialog->OnSetProgress(done, total); }
+
+void CMainFrame::OnUpdateTotals(int pane) {
+  if (pane == 1) {
+    m_pane1->setText(TotalsText(1, m_engine.totalBytes, m_engine.fileCount, m_engine.folderCount));
+    OnSelectionChanged();
+    m_pane2->setText(QString());
+  } else if (pane == 2) {
+    m_pane2->setText(TotalsText(2, selectedBytes, selectedFiles, selectedFolders));
+  } else {
+    (pane == 0 ? m_pane1 : m_pane2)->setText(QString());
+  }
+  UpdateCommands();
+}
+
+void CMainFrame::OnSelectionChanged() {
+  selectedBytes = 0;
+  selectedFiles = 0;
+  selectedFolders = 0;
+  std::vector<const ScanNode*> pending;
+  if (m_engine.scanRoot != nullptr) pending.push_back(m_engine.scanRoot);
+  while (!pending.empty()) {
+    const ScanNode* node = pending.back();
+    pending.pop_back();
+    if (node->checked == 1) {
+      if (node->IsFolderStatus()) {
+        ++selectedFolders;
+      } else {
+        ++selectedFiles;
+        selectedBytes += node->size;
+      }
+    }
+    for (const ScanNode* child = node->firstChild; child != nullptr; child = child->next) pending.push_back(child);
+  }
+  m_pane2->setText(TotalsText(2, selectedBytes, selectedFiles, selectedFolders));
+  m_treeView->OnRefreshChecks();
+  m_listView->OnRefreshChecks();
+  UpdateCommands();
+}
+
+// --- Commands ---
+
+void CMainFrame::OnRunWizard() {
+  // The wizard discards the current tree when it opens the new source.
+  ResetViews();
+  const WizardOutcome wizard = RunMinimalJobChooser(this, m_engine, [this](LogEntry* entry) { OnLogEntry(entry); });
+  if (!wizard.finished) {
+    if (m_engine.scanRoot != nullptr) m_treeView->OnFillTree();
+    return;
+  }
+  logEntry = wizard.logEntry;
+  scanInfoUnsaved = 1;
+  m_sourcePath = wizard.sourcePath;
+  m_sourceMatchesTree = true;
+  switch (wizard.jobChoice) {
+    case 1: OnStartJob(JobKind::DirectoryScanJob); break;
+    case 2:
+    case 3: OnStartJob(JobKind::SignatureSearchJob); break;
+    case 4:
+      scanInfoUnsaved = 0;
+      m_sourceMatchesTree = false;
+      imageFilePath = QDir(wizard.imageFolder).filePath(wizard.imageFileName);
+      OnStartJob(JobKind::ImagingJob);
+      break;
+    default: break;
+  }
+  UpdateCommands();
+}
+
+void CMainFrame::OnImageProcessing() {
+  const QString path = AskPath(QStringLiteral("open-image"), [this] {
+    return QFileDialog::getOpenFileName(this, QString(), QString(), QStringLiteral("Image File (*.qxi);;All Files (*)"));
+  });
+  if (!path.isEmpty()) ProcessImageFile(path);
+}
+
+bool CMainFrame::ProcessImageFile(const QString& path) {
+  ResetViews();
+  std::string error;
+  if (!OpenJobSource(m_engine, path.toStdString(), false, &error)) {
+    QMessageBox box(QMessageBox::NoIcon, kAppTitle, QStringLiteral("Failed to open image file or image file is not valid"),
+                    QMessageBox::Ok, this);
+    box.setInformativeText(QString::fromStdString(error));
+    if (m_messageHook) {
+      m_messageHook(box);
+    } else {
+      box.exec();
+    }
+    m_sourcePath.clear();
+    m_sourceMatchesTree = false;
+    OnUpdateTotals(1);
+    return false;
+  }
+  imageSourceOpened = 1;
+  logEntry = std::make_shared<LogEntry>();
+  logEntry->processText = QStringLiteral("Processing Image file :") + path;
+  logEntry->description = QString(28, QLatin1Char('-'));
+  m_sourcePath = path;
+  m_sourceMatchesTree = true;
+  // A scan of an image is as worth keeping as a scan of the drive it came from.
+  scanInfoUnsaved = 1;
+  OnStartJob(JobKind::DirectoryScanJob);
+  return true;
+}
+
+void CMainFrame::OnOpenScanInfo() {
+  const QString path = AskPath(QStringLiteral("open-scan"), [this] {
+    return QFileDialog::getOpenFileName(this, QString(), QString(), kScanInfoFilter);
+  });
+  if (!path.isEmpty()) OpenScanInfoFile(path);
+}
+
+bool CMainFrame::OpenScanInfoFile(const QString& path) {
+  ResetViews();
+  // A file that cannot be read leaves the current tree as it was.
+  const bool read = ReadScanInfo(m_engine, path.toStdString()) == 1;
+  m_treeView->OnFillTree();
+  if (!read) {
+    Ask(QMessageBox::Warning, QStringLiteral("Error"),
+        QStringLiteral("Failed to open scan information file %1: it cannot be read or is not a scan information file.")
+            .arg(path),
+        QMessageBox::Ok);
+    return false;
+  }
+  // Files are saved from a read scan only after its source has been opened and checked again.
+  m_sourceMatchesTree = false;
+  UpdateCommands();
+  return true;
+}
+
+bool CMainFrame::OnSaveScanInfo() {
+  QString path = AskPath(QStringLiteral("save-scan"), [this] {
+    QFileDialog dialog(this, QString(), QStringLiteral("Scan Info"), kScanInfoFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("qxs"));
+    dialog.selectFile(QStringLiteral("Scan Info"));
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+  });
+  if (path.isEmpty()) return false;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".qxs");
+  return SaveScanInfoFile(path);
+}
+
+bool CMainFrame::SaveScanInfoFile(const QString& path) {
+  const std::string why = WhyOutputTouchesSource(m_sourcePath.toStdString(), path.toStdString());
+  const bool written = why.empty() && WriteScanInfo(m_engine, path.toStdString()) == 1;
+  if (!written) {
+    Ask(QMessageBox::Warning, QStringLiteral("Error"),
+        QStringLiteral("Failed to save scan information to %1%2")
+            .arg(path, why.empty() ? QStringLiteral(".") : QStringLiteral(": ") + QString::fromStdString(why)),
+        QMessageBox::Ok);
+    return false;
+  }
+  scanInfoUnsaved = 0;
+  UpdateCommands();
+  return true;
+}
+
+QString CMainFrame::SourceForSave() {
+  if (m_sourceMatchesTree && m_engine.deviceHandle) return m_sourcePath;
+  Ask(QMessageBox::Information, kAppTitle,
+      QStringLiteral("These entries come from saved scan information. Choose the volume, disk or image file the scan "
+                     "was made from; files are read from it."),
+      QMessageBox::Ok);
+  const QString path = AskPath(QStringLiteral("source"), [this] {
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Source of the scan"), QStringLiteral("/dev"),
+                                        QStringLiteral("All Files (*)"));
+  });
+  if (path.isEmpty()) return {};
+  std::string error;
+  if (!AttachSourceForTree(m_engine, path.toStdString(), &error)) {
+    Ask(QMessageBox::Warning, QStringLiteral("Error"), QString::fromStdString(error), QMessageBox::Ok);
+    return {};
+  }
+  m_sourcePath = path;
+  m_sourceMatchesTree = true;
+  return path;
+}
+
+void CMainFrame::OnSaveCheckedEntries() {
+  if (m_engine.scanRoot == nullptr || selectedFiles + selectedFolders == 0) return;
+  const QString source = SourceForSave();
+  if (source.isEmpty()) return;
+  const QString folder = AskPath(QStringLiteral("destination"), [this] {
+    return QFileDialog::getExistingDirectory(this, QStringLiteral("Choose the folder to save the checked entries in"));
+  });
+  if (folder.isEmpty()) return;
+  if (const std::string why = WhyDestinationTouchesSource(source.toStdString(), folder.toStdString()); !why.empty()) {
+    Ask(QMessageBox::Warning, QStringLiteral("Error"), QString::fromStdString(why), QMessageBox::Ok);
+    return;
+  }
+  std::string error;
+  std::unique_ptr<PosixDestination> destination = PosixDestination::Open(folder.toStdString(), &error);
+  if (!destination) {
+    Ask(QMessageBox::Warning, QStringLiteral("Error"), QString::fromStdString(error), QMessageBox::Ok);
+    return;
+  }
+  ProtectIfFile(*destination, source.toStdString());
+  gPendingDestination = std::move(destination);
+  gPendingDestinationFolder = folder;
+  logEntry = std::make_shared<LogEntry>();
+  OnStartJob(JobKind::SaveJob);
+}
+
+void CMainFrame::OnSaveProcessLog() {
+  QString path = AskPath(QStringLiteral("save-log"), [this] {
+    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Text File (*.txt);;All Files (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.selectFile(QStringLiteral("Ferrolin Norvex ver 1.0.1 Process Log.txt"));
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+  });
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".txt");
+  if (!m_processLog->SaveTo(path)) {
+    Ask(QMessageBox::Information, QStringLiteral("Error"), QStringLiteral("Error creating log file"), QMessageBox::Ok);
+  }
+}
+
+void CMainFrame::OnClearProcessLog() {
+  m_processLog->OnClear();
+  UpdateCommands();
+}
+
+void CMainFrame::OnGotoParentFolder() {
+  m_treeView->OnGotoParentFolder();
+  UpdateCommands();
+}
+
+void CMainFrame::OnFind() {
+  if (m_find) m_find();
+  UpdateCommands();
+}
+
+void CMainFrame::OnFindNext() {
+  if (m_findNext) m_findNext();
+  UpdateCommands();
+}
+
+void CMainFrame::UpdateCommands() {
+  const bool busy = m_engine.keepRunning.load() != 0;
+  const bool hasItems = m_treeView != nullptr && m_treeView->HasItems();
+  const bool anyChecked = selectedFiles + selectedFolders > 0;
+  const bool allChecked = m_engine.scanRoot != nullptr && m_engine.scanRoot->checked == 1;
+  const auto enable = [this](const char* name, bool on) {
+    if (QAction* action = Command(QLatin1String(name))) action->setEnabled(on);
+  };
+  enable("SaveScanInfo", scanInfoUnsaved == 1 && m_engine.scanRoot != nullptr);
+  enable("Find", !busy && hasItems);
+  enable("FindNext", !busy && lastFound != -1);
+  enable("GotoParentFolder", m_treeView != nullptr && m_treeView->CurrentFolderHasParent());
+  enable("SaveProcessLog", m_processLog != nullptr && m_processLog->HasRows());
+  enable("ClearProcessLog", m_processLog != nullptr && m_processLog->HasRows());
+  enable("SaveSelectedFiles", hasItems && anyChecked);
+  enable("SaveAllFiles", hasItems && allChecked);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (workerThread != nullptr) {
+    // Stop the job and close once it has ended; the thread is never left running.
+    m_closeAfterJob = true;
+    m_engine.keepRunning = 0;
+    if (QMessageBox* question = m_progressDialog->StopQuestion()) question->done(QMessageBox::No);
+    m_gate.Open();
+    event->ignore();
+    return;
+  }
+  if (scanInfoUnsaved == 1) {
+    const int answer = Ask(QMessageBox::Question, QStringLiteral("Confirm"),
+                           QStringLiteral("Do you want to save scan information?"),
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Yes && !OnSaveScanInfo())) {
+      m_closeAfterJob = false;
+      event->ignore();
+      return;
+    }
+  }
+  SaveSettings();
+  event->accept();
+}
+
+}  // namespace restora

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The tip-of-the-day dialog over the tips file "stips.txt", one tip per line.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+class QLabel;
+
+namespace restora {
+
+class TipOfTheDay : public QDialog {
+  Q_OBJECT
+
+ public:
+  // tipsFile is created with one tip when it does not exist (or is a folder).
+  explicit TipOfTheDay(const QString& tipsFile, QWidget* parent = nullptr);
+  // The user's data folder's "stips.txt".
+  static QString DefaultTipsFile();
+  QString CurrentTip() const;
+
+ private:
+  void ShowNext();
+  QStringList m_tips;
+  int m_index = 0;
+  QLabel* m_text = nullptr;
+};
+
+}  // namespace restora

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// restora: the desktop program.
+#include <QApplication>
+
+#include "MainFrame.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Ferrolin Restora 1.0"));
+  QApplication::setApplicationName(QStringLiteral("Ferrolin Restora"));
+  QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+  Q_INIT_RESOURCE(restora);
+  restora::CMainFrame frame;
+  frame.show();
+  return app.exec();
+}
