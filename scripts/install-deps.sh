@@ -2,10 +2,11 @@
 # Installs the Debian packages that building and testing need, when they are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3 e2fsprogs
-          dosfstools mtools ntfs-3g sleuthkit attr jq openssl imagemagick)
-# The manual page generator, the Debian package's dependency reader, and the X server and window
-# lister the package test starts the installed program under.
-packages+=(help2man dpkg-dev xvfb x11-utils)
+          dosfstools mtools ntfs-3g sleuthkit attr jq openssl imagemagick
+          qt6-base-dev libqt6svg6 xvfb fonts-dejavu-core)
+# The manual page generator, the Debian package's dependency reader, the window lister and the
+# key sender the package and start-up tests use on their X server.
+packages+=(help2man dpkg-dev x11-utils xdotool)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -46,6 +46,7 @@ class CMainFrame : public QMainWindow {
   bool ScanInfoUnsaved() const { return scanInfoUnsaved != 0; }
   bool JobRunning() const { return workerThread != nullptr; }
   uint8_t ThemeIndex() const { return themeIndex; }
+  PauseGate& Gate() { return m_gate; }
 
   // The status pane texts of the totals (pane 1) and the selection (pane 2).
   static QString TotalsText(int pane, uint64_t bytes, uint32_t files, uint32_t folders);

@@ -42,7 +42,7 @@ QString ProcessLogList::LogTimeText(const QDateTime& time) {
 
 void ProcessLogList::OnLogAddRow(LogEntry* entry) {
   if (entry == nullptr) return;
-  entry->timeText = LogTimeText(QDateTime::currentDateTime());
+  entry->timeText = LogTimeText(m_clock());
   auto* row = new QTreeWidgetItem({entry->processText, entry->description, entry->timeText});
   row->setIcon(0, LogStateIcon(entry->state));
   row->setData(0, Qt::UserRole, static_cast<int>(entry->state));

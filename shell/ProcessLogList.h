@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QTreeWidget>
+#include <functional>
 
 #include "LogEntry.h"
 
@@ -27,6 +28,8 @@ class ProcessLogList : public QTreeWidget {
   bool SaveTo(const QString& path) const;
 
   bool HasRows() const { return topLevelItemCount() > 0; }
+  // Where new rows take their time from (the local clock unless replaced).
+  void SetClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
  public slots:
   // Appends a row with copies of the entry's texts; sets the entry's timeText to now.
@@ -35,6 +38,7 @@ class ProcessLogList : public QTreeWidget {
 
  private:
   void MarkNewestRow();
+  std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 };
 
 }  // namespace restora

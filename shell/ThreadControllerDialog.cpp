@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimerEvent>
+#include <QVBoxLayout>
 
 #include "BusyIndicator.h"
 #include "PauseGate.h"
@@ -46,23 +47,22 @@ CThreadControllerDialog::CThreadControllerDialog(QWidget* parent) : QDialog(pare
   m_stopButton->setAutoDefault(false);
   connect(m_stopButton, &QPushButton::clicked, this, &CThreadControllerDialog::OnStop);
 
-  auto* grid = new QGridLayout(this);
-  grid->setContentsMargins(0, 0, 0, 8);
-  grid->addWidget(banner, 0, 0, 1, 4);
-  grid->addWidget(new BusyIndicator(this), 1, 3, Qt::AlignRight);
-  grid->addWidget(progressLabel, 2, 0);
-  grid->addWidget(m_percent, 2, 3);
-  grid->addWidget(m_bar, 3, 0, 1, 4);
-  grid->addWidget(elapsedLabel, 4, 0);
-  grid->addWidget(m_elapsed, 4, 1);
-  grid->addWidget(m_stopButton, 4, 3);
-  for (int row = 1; row < 5; ++row) grid->setRowMinimumHeight(row, 22);
-  grid->setColumnStretch(2, 1);
-  for (QWidget* w : {static_cast<QWidget*>(progressLabel), static_cast<QWidget*>(elapsedLabel)}) {
-    w->setContentsMargins(8, 0, 0, 0);
-  }
-  m_bar->setContentsMargins(6, 0, 6, 0);
+  // The banner spans the dialog; the controls sit below it with a margin.
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(banner);
+  auto* grid = new QGridLayout;
+  grid->setContentsMargins(10, 0, 10, 10);
   grid->setHorizontalSpacing(8);
+  outer->addLayout(grid);
+  grid->addWidget(new BusyIndicator(this), 0, 3, Qt::AlignRight);
+  grid->addWidget(progressLabel, 1, 0);
+  grid->addWidget(m_percent, 1, 3);
+  grid->addWidget(m_bar, 2, 0, 1, 4);
+  grid->addWidget(elapsedLabel, 3, 0);
+  grid->addWidget(m_elapsed, 3, 1);
+  grid->addWidget(m_stopButton, 3, 3);
+  grid->setColumnStretch(2, 1);
   setFixedSize(420, 200);
 }
 

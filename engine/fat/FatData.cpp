@@ -24,6 +24,8 @@ bool UsesChainMode(uint64_t size, uint64_t clusterBytes, uint64_t links) {
 
 }  // namespace
 
+constexpr uint64_t kCheckEveryBytes = 1024 * 1024;
+
 int CopyFatData(EngineState& state, const ScanNode& node, OutputFile& file) {
   const VolumeInfo& info = state.volumeInfo;
   const uint64_t clusterBytes = uint64_t{info.fatSectorsPerCluster} * kSectorSize;
@@ -37,7 +39,12 @@ int CopyFatData(EngineState& state, const ScanNode& node, OutputFile& file) {
   std::vector<uint8_t> buffer(static_cast<size_t>(clusterBytes), 0);
   int result = 1;
   uint64_t written = 0;
+  uint64_t sinceCheck = 0;  // bytes copied since KeepRunning was last asked: a long file can be paused and stopped
   for (uint64_t index = 0; written < size; ++index) {
+    if (sinceCheck >= kCheckEveryBytes) {
+      sinceCheck = 0;
+      if (!state.KeepRunning()) return 0;
+    }
     const uint64_t cluster =
         chainMode ? chain[static_cast<size_t>(index)].cluster : uint64_t{node.firstCluster} + index;
     // The file cannot go on outside the volume's data area; clusters below 2 hold no data.
@@ -54,6 +61,7 @@ int CopyFatData(EngineState& state, const ScanNode& node, OutputFile& file) {
     const uint64_t piece = std::min(clusterBytes, size - written);
     if (!file.Write(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(piece)))) return 0;
     written += piece;
+    sinceCheck += piece;
   }
   return result;
 }

@@ -142,6 +142,8 @@ int CopyExtents(EngineState& state, const DataAttribute& data, OutputFile& file)
   size_t pending = 0;     // bytes of the unit collected so far
   uint64_t unitVcn = 0;   // file cluster of the unit's first collected cluster
   uint64_t vcn = 0;       // file cluster of the next extent
+  uint64_t sinceCheck = 0;
+  constexpr uint64_t kCheckEveryBytes = 1024 * 1024;
 
   // Writes the collected clusters as one unit: decompressed when the attribute is compressed,
   // a sparse extent ends the unit and its bytes read as LZNT1 chunks; as they are otherwise.
@@ -178,6 +180,11 @@ int CopyExtents(EngineState& state, const DataAttribute& data, OutputFile& file)
     if (run.lcn >= clusterCount || run.length > clusterCount - run.lcn) return endEarly();
     uint64_t done = 0;
     while (done < run.length && vcn < usefulClusters) {
+      // A long file asks KeepRunning once a MiB, so it can be paused and stopped.
+      if (sinceCheck >= kCheckEveryBytes) {
+        sinceCheck = 0;
+        if (!state.KeepRunning()) return endEarly();
+      }
       if (pending == unit.size() && !flush(false)) return 0;
       if (pending == 0) unitVcn = vcn;
       const uint64_t batch =
@@ -185,6 +192,7 @@ int CopyExtents(EngineState& state, const DataAttribute& data, OutputFile& file)
       const std::span<uint8_t> target(unit.data() + pending, static_cast<size_t>(batch * clusterBytes));
       if (!ReadSectors(state, (run.lcn + done) * sectorsPerCluster, target)) return endEarly();
       pending += target.size();
+      sinceCheck += target.size();
       done += batch;
       vcn += batch;
     }

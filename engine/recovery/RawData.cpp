@@ -45,13 +45,23 @@ int CopyRawData(EngineState& state, const ScanNode& node, OutputFile& file) {
   // Inside the kernel where the platform can copy from the source straight into the file; what
   // that does not cover (all of it, usually, on a device) goes through memory a MiB at a time,
   // from the sector where the copy stopped.
+  // Both copies go a MiB at a time and ask KeepRunning between pieces, so a long file can be
+  // paused and stopped.
   uint64_t done = 0;
   uint64_t startByte = 0;
   if (state.deviceHandle && SectorToByteOffset(start, startByte)) {
-    done = file.AppendFromSource(*state.deviceHandle, startByte, size);
+    while (done < size) {
+      if (done > 0 && !state.KeepRunning()) return 0;
+      const uint64_t want = std::min(kRawPieceBytes, size - done);
+      const uint64_t copied = file.AppendFromSource(*state.deviceHandle, startByte + done, want);
+      done += copied;
+      if (copied < want) break;
+    }
   }
   std::vector<uint8_t> buffer(static_cast<size_t>(std::min(size - std::min(done, size), kRawPieceBytes)), 0);
+  const uint64_t memoryStart = done;
   while (done < size) {
+    if (done > memoryStart && !state.KeepRunning()) return 0;
     const uint64_t sectorIndex = done / kSectorSize;
     const auto skip = static_cast<size_t>(done % kSectorSize);
     const uint64_t pieceBytes = std::min(kRawPieceBytes, size - sectorIndex * kSectorSize);
