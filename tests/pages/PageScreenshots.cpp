@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
     auto* page = new CWizardImagePage(host, disks);
     wizard.addPage(page);
     page->setFileChooser([](QWidget*, const QString& name) { return QDir::homePath() + u'/' + name + QStringLiteral(".qxi"); });
+    wizard.show();
+    QApplication::processEvents();
     QTreeWidgetItem* drive = page->driveTree()->topLevelItem(0)->child(1)->child(0);
     page->driveTree()->setCurrentItem(drive);
     page->onDestinationButton();
