@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QSplitter>
 #include <QTimer>
 
@@ -59,7 +60,7 @@ CMainFrame::~CMainFrame() {
   if (workerThread != nullptr) {
     // Never destroy a running thread: stop it, let go of every report it may be waiting on,
     // and wait for its end.
-    m_engine.keepRunning = 0;
+    JobEngine().keepRunning = 0;
     m_gate.Open();
     workerThread->disconnect(this);
     workerThread->disconnect(m_treeView);
@@ -122,7 +123,9 @@ void CMainFrame::ResetViews() {
 
 void CMainFrame::OnStartJob(JobKind kind) {
   if (workerThread != nullptr) return;
-  m_engine.keepRunning = 1;
+  if (kind != JobKind::ImagingJob) m_imagingEngine.reset();
+  EngineState& engine = JobEngine();
+  engine.keepRunning = 1;
   if (kind == JobKind::DirectoryScanJob || kind == JobKind::SignatureSearchJob) {
     ResetViews();
     m_pane1->setText(QStringLiteral("Total 0 Byte(s) in 0 Folder(s) in 0 File(s)"));
@@ -131,7 +134,8 @@ void CMainFrame::OnStartJob(JobKind kind) {
     m_engine.fileCount = 0;
     m_engine.folderCount = 0;
   }
-  auto* thread = new JobThread(m_engine, kind, logEntry, m_gate);
+  auto* thread = new JobThread(engine, kind, logEntry, m_gate);
+  const QPointer<JobThread> runningThread(thread);
   if (kind == JobKind::DirectoryScanJob) {
     thread->SetImageSourceOpened(imageSourceOpened != 0);
     imageSourceOpened = 0;
@@ -146,11 +150,16 @@ void CMainFrame::OnStartJob(JobKind kind) {
   connect(thread, &QThread::finished, thread, &QObject::deleteLater);
   workerThread = thread;
   m_jobEndedEarly = false;
-  m_progressDialog->Attach(&m_engine.keepRunning, &m_gate);
+  m_progressDialog->Attach(&engine.keepRunning, &m_gate);
   m_progressDialog->Prepare();
   thread->start(QThread::LowestPriority);
   if (!m_jobEndedEarly) m_progressDialog->exec();
   m_jobEndedEarly = false;
+  // The imaged drive is closed again once the thread has ended (it may be gone already).
+  if (kind == JobKind::ImagingJob) {
+    if (runningThread) runningThread->wait();
+    m_imagingEngine.reset();
+  }
 
   if (kind == JobKind::SaveJob) {
     const SaveSummary& summary = m_lastSave;
@@ -169,7 +178,7 @@ void CMainFrame::OnStartJob(JobKind kind) {
 }
 
 void CMainFrame::OnJobDone() {
-  m_engine.keepRunning = 0;
+  JobEngine().keepRunning = 0;
   m_gate.Open();
   if (workerThread != nullptr) m_lastSave = workerThread->Report().save;
   if (m_progressDialog->isVisible()) {
@@ -240,6 +249,16 @@ void CMainFrame::OnRunWizard() {
     return;
   }
   logEntry = wizard.logEntry;
+  if (wizard.jobChoice == 4) {
+    // The image is copied from a state of its own: the shown scan, its source and whether it
+    // is saved stay as they were.
+    m_imagingEngine = wizard.imagingEngine;
+    if (m_engine.scanRoot != nullptr) m_treeView->OnFillTree();
+    imageFilePath = QDir(wizard.imageFolder).filePath(wizard.imageFileName);
+    OnStartJob(JobKind::ImagingJob);
+    UpdateCommands();
+    return;
+  }
   scanInfoUnsaved = 1;
   m_sourcePath = wizard.sourcePath;
   m_sourceMatchesTree = true;
@@ -247,12 +266,6 @@ void CMainFrame::OnRunWizard() {
     case 1: OnStartJob(JobKind::DirectoryScanJob); break;
     case 2:
     case 3: OnStartJob(JobKind::SignatureSearchJob); break;
-    case 4:
-      scanInfoUnsaved = 0;
-      m_sourceMatchesTree = false;
-      imageFilePath = QDir(wizard.imageFolder).filePath(wizard.imageFileName);
-      OnStartJob(JobKind::ImagingJob);
-      break;
     default: break;
   }
   UpdateCommands();
@@ -429,7 +442,7 @@ void CMainFrame::OnFindNext() {
 }
 
 void CMainFrame::UpdateCommands() {
-  const bool busy = m_engine.keepRunning.load() != 0;
+  const bool busy = workerThread != nullptr || m_engine.keepRunning.load() != 0;
   const bool hasItems = m_treeView != nullptr && m_treeView->HasItems();
   const bool anyChecked = selectedFiles + selectedFolders > 0;
   const bool allChecked = m_engine.scanRoot != nullptr && m_engine.scanRoot->checked == 1;
@@ -450,7 +463,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   if (workerThread != nullptr) {
     // Stop the job and close once it has ended; the thread is never left running.
     m_closeAfterJob = true;
-    m_engine.keepRunning = 0;
+    JobEngine().keepRunning = 0;
     if (QMessageBox* question = m_progressDialog->StopQuestion()) question->done(QMessageBox::No);
     m_gate.Open();
     event->ignore();

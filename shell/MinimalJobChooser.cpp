@@ -99,7 +99,9 @@ WizardOutcome RunMinimalJobChooser(QWidget* parent, EngineState& engine, const L
       }
     }
     uint32_t typeCount = 0;
-    const QString error = PrepareEngine(engine, job, path, &typeCount);
+    std::shared_ptr<EngineState> imaging = job == 4 ? std::make_shared<EngineState>() : nullptr;
+    EngineState& target = imaging ? *imaging : engine;
+    const QString error = PrepareEngine(target, job, path, &typeCount);
     if (!error.isEmpty()) {
       QMessageBox::warning(&dialog, QStringLiteral("Error"), error);
       return;
@@ -112,8 +114,9 @@ WizardOutcome RunMinimalJobChooser(QWidget* parent, EngineState& engine, const L
     if (job == 4) {
       outcome.imageFolder = imageFolder->text();
       outcome.imageFileName = imageName->text();
+      outcome.imagingEngine = imaging;
       entry.processText = QStringLiteral("Imaging Disk :%1,  Serial:%2")
-                              .arg(path, QString::number(engine.volumeInfo.serialNumber, 16).toUpper());
+                              .arg(path, QString::number(target.volumeInfo.serialNumber, 16).toUpper());
       entry.description = QStringLiteral("To Location %1").arg(outcome.imageFolder);
       sendLog(&entry);
     } else {

@@ -22,13 +22,15 @@ struct WizardOutcome {
   std::shared_ptr<LogEntry> logEntry;
   QString imageFolder;    // create image only
   QString imageFileName;  // create image only
-  QString sourcePath;     // the source left open in the engine
+  QString sourcePath;     // the source left open in the engine (jobs 1 to 3)
+  std::shared_ptr<EngineState> imagingEngine;  // create image: the drive open in a state of its own
 };
 
 using LogSender = std::function<void(LogEntry*)>;
 
-// Runs the chooser modally over parent. On Finish the source is open in engine and the choice
-// has been logged through sendLog.
+// Runs the chooser modally over parent. On Finish the source is open (in engine, or for Create
+// Image in the outcome's imagingEngine, engine left alone) and the choice has been logged
+// through sendLog.
 WizardOutcome RunMinimalJobChooser(QWidget* parent, EngineState& engine, const LogSender& sendLog);
 
 }  // namespace restora
