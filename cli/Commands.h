@@ -15,5 +15,6 @@ int RunRecover(const Args& args);
 int RunShow(const Args& args);
 int RunImage(const Args& args);
 int RunSignatures(const Args& args);
+int RunDrives(const Args& args);
 
 }  // namespace restora::cli

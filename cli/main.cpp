@@ -22,6 +22,7 @@ constexpr const char* kUsage =
     "  show FILE.qxs [--json|--list]              print a saved scan\n"
     "  image SOURCE OUT.qxi                       copy a volume into an image file\n"
     "  signatures [--json]                        list the known file types\n"
+    "  drives [--json] [--disk DEVICE ...]        list disks, partitions and volumes\n"
     "  --version                                  print the version\n"
     "\n"
     "Sources are opened read-only. Exit codes: 0 done, 1 failure, 2 some entries failed,\n"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
   if (verb == "show") return restora::cli::RunShow(args);
   if (verb == "image") return restora::cli::RunImage(args);
   if (verb == "signatures") return restora::cli::RunSignatures(args);
+  if (verb == "drives") return restora::cli::RunDrives(args);
   std::fprintf(stderr, "restora-cli: unknown command '%s'\n%s", verb.c_str(), kUsage);
   return 1;
 }

@@ -34,6 +34,28 @@ std::unique_ptr<PosixSourceReader> PosixSourceReader::Open(const std::string& pa
   return std::unique_ptr<PosixSourceReader>(new PosixSourceReader(fd, path, size, blockDevice, deviceId));
 }
 
+std::unique_ptr<PosixSourceReader> PosixSourceReader::Adopt(int fd, const std::string& path, std::string* error) {
+  auto fail = [&](const std::string& message) {
+    ::close(fd);
+    if (error != nullptr) *error = message;
+    return nullptr;
+  };
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return fail("cannot use the descriptor of " + path + ": " + std::strerror(errno));
+  if ((flags & O_ACCMODE) != O_RDONLY) return fail("refused a descriptor of " + path + " that is open for writing");
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return fail("cannot open " + path + ": " + std::strerror(errno));
+  if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) return fail(path + " is neither a file nor a block device");
+  uint64_t size = static_cast<uint64_t>(info.st_size);
+  uint64_t deviceId = info.st_dev;
+  const bool blockDevice = S_ISBLK(info.st_mode);
+  if (blockDevice) {
+    deviceId = info.st_rdev;
+    if (::ioctl(fd, BLKGETSIZE64, &size) != 0) size = 0;
+  }
+  return std::unique_ptr<PosixSourceReader>(new PosixSourceReader(fd, path, size, blockDevice, deviceId));
+}
+
 PosixSourceReader::~PosixSourceReader() { ::close(fd_); }
 
 int PosixSourceReader::ReadAt(uint64_t offset, std::span<uint8_t> buffer, size_t* delivered) {

@@ -14,6 +14,9 @@ class PosixSourceReader : public SourceReader {
   // Opens path read-only. On failure returns null and sets *error to one line such as
   // "cannot open PATH: No such file or directory" or "PATH is a directory".
   static std::unique_ptr<PosixSourceReader> Open(const std::string& path, std::string* error);
+  // Takes over a descriptor opened elsewhere (a device handed out by the system's disk service),
+  // named path in messages. Refuses, and closes, a descriptor that is open for writing.
+  static std::unique_ptr<PosixSourceReader> Adopt(int fd, const std::string& path, std::string* error);
   ~PosixSourceReader() override;
 
   int ReadAt(uint64_t offset, std::span<uint8_t> buffer, size_t* delivered = nullptr) override;

@@ -13,6 +13,11 @@ int OpenSourcePath(EngineState& state, const std::string& path, bool asDisk, std
     if (error != nullptr) *error = openError;
     return 0;
   }
+  return OpenSourceReader(state, std::move(reader), path, asDisk, error);
+}
+
+int OpenSourceReader(EngineState& state, std::unique_ptr<PosixSourceReader> reader, const std::string& path,
+                     bool asDisk, std::string* error) {
   const bool blockDevice = reader->IsBlockDevice();
   const OpenMode mode = asDisk ? OpenMode::PhysicalDisk : (blockDevice ? OpenMode::Drive : OpenMode::Image);
   const std::u16string devicePath = mode == OpenMode::Image ? std::u16string() : Utf8ToUtf16(path);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "EngineState.h"
+#include "PosixSourceReader.h"
 #include "TextCodec.h"
 #include "VolumeAccess.h"
 
@@ -16,5 +17,10 @@ namespace restora {
 // volume: PATH", …). Returns 1 when the source is open and described, 0 otherwise; the caller
 // runs CleanUp after a 0.
 [[nodiscard]] int OpenSourcePath(EngineState& state, const std::string& path, bool asDisk, std::string* error);
+
+// OpenSourcePath for a reader already open on path (a descriptor handed out by the system's disk
+// service). Returns 1 when the source is open and described, 0 otherwise.
+[[nodiscard]] int OpenSourceReader(EngineState& state, std::unique_ptr<PosixSourceReader> reader,
+                                   const std::string& path, bool asDisk, std::string* error);
 
 }  // namespace restora

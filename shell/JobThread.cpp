@@ -57,8 +57,9 @@ class JobThread::SaveLog final : public SaveListener {
   JobThread& m_thread;
 };
 
-JobThread::JobThread(EngineState& engine, JobKind kind, std::shared_ptr<LogEntry> entry, PauseGate& gate)
-    : m_engine(engine), m_entry(std::move(entry)), m_gate(gate) {
+JobThread::JobThread(EngineState& engine, JobKind kind, std::shared_ptr<LogEntry> entry, PauseGate& gate,
+                     QObject* parent)
+    : QThread(parent), m_engine(engine), m_entry(std::move(entry)), m_gate(gate) {
   m_request.kind = kind;
   if (!m_entry) m_entry = std::make_shared<LogEntry>();
 }

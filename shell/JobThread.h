@@ -18,7 +18,8 @@ class JobThread : public QThread {
 
  public:
   // entry is the job's log entry; the thread changes its texts and sends it.
-  JobThread(EngineState& engine, JobKind kind, std::shared_ptr<LogEntry> entry, PauseGate& gate);
+  JobThread(EngineState& engine, JobKind kind, std::shared_ptr<LogEntry> entry, PauseGate& gate,
+            QObject* parent = nullptr);
   ~JobThread() override;
 
   JobKind Kind() const { return m_request.kind; }

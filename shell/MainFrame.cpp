@@ -14,7 +14,8 @@
 #include <QTimer>
 
 #include "JobThread.h"
-#include "MinimalJobChooser.h"
+#include "CWizardSheet.h"
+#include "SheetPages.h"
 #include "PlainScanViews.h"
 #include "PosixDestination.h"
 #include "ProcessLogList.h"
@@ -31,10 +32,6 @@ namespace {
 
 const QString kAppTitle = QStringLiteral("Ferrolin Restora");
 const QString kScanInfoFilter = QStringLiteral("Scan Info File (*.qxs);;All Files (*)");
-
-// The save job's destination, handed from the command to the job it starts.
-std::unique_ptr<Destination> gPendingDestination;
-QString gPendingDestinationFolder;
 
 }  // namespace
 
@@ -57,18 +54,19 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 CMainFrame::~CMainFrame() {
-  if (workerThread != nullptr) {
-    // Never destroy a running thread: stop it, let go of every report it may be waiting on,
-    // and wait for its end.
-    JobEngine().keepRunning = 0;
-    m_gate.Open();
-    workerThread->disconnect(this);
-    workerThread->disconnect(m_treeView);
-    QCoreApplication::removePostedEvents(this);
-    QCoreApplication::removePostedEvents(m_treeView);
-    workerThread->wait();
-    delete workerThread;
+  // Never destroy a running thread: stop the job, let go of every report it may be waiting on
+  // (a dropped blocking report releases its sender), and wait for its end.
+  m_engine.keepRunning = 0;
+  if (m_imagingEngine) m_imagingEngine->keepRunning = 0;
+  m_gate.Open();
+  const QList<JobThread*> threads = findChildren<JobThread*>();
+  for (JobThread* thread : threads) {
+    thread->disconnect(this);
+    thread->disconnect(m_treeView);
   }
+  QCoreApplication::removePostedEvents(this);
+  QCoreApplication::removePostedEvents(m_treeView);
+  for (JobThread* thread : threads) thread->wait();
   m_treeView->Reset();
   m_listView->Reset();
   CleanUp(m_engine);
@@ -134,14 +132,14 @@ void CMainFrame::OnStartJob(JobKind kind) {
     m_engine.fileCount = 0;
     m_engine.folderCount = 0;
   }
-  auto* thread = new JobThread(engine, kind, logEntry, m_gate);
+  auto* thread = new JobThread(engine, kind, logEntry, m_gate, this);
   const QPointer<JobThread> runningThread(thread);
   if (kind == JobKind::DirectoryScanJob) {
     thread->SetImageSourceOpened(imageSourceOpened != 0);
     imageSourceOpened = 0;
   }
   if (kind == JobKind::ImagingJob) thread->SetImageFilePath(imageFilePath.toStdString());
-  if (kind == JobKind::SaveJob) thread->SetDestination(std::move(gPendingDestination), gPendingDestinationFolder);
+  if (kind == JobKind::SaveJob) thread->SetDestination(std::move(m_pendingDestination), m_pendingDestinationFolder);
   // The worker waits at each report until the window has handled it.
   connect(thread, &JobThread::umLogEntry, this, &CMainFrame::OnLogEntry, Qt::BlockingQueuedConnection);
   connect(thread, &JobThread::umProgress, this, &CMainFrame::OnProgress, Qt::BlockingQueuedConnection);
@@ -241,21 +239,36 @@ void CMainFrame::OnSelectionChanged() {
 // --- Commands ---
 
 void CMainFrame::OnRunWizard() {
-  // The wizard discards the current tree when it opens the new source.
-  ResetViews();
-  const WizardOutcome wizard = RunMinimalJobChooser(this, m_engine, [this](LogEntry* entry) { OnLogEntry(entry); });
-  if (!wizard.finished) {
-    if (m_engine.scanRoot != nullptr) m_treeView->OnFillTree();
+  CallbackWizardHost host;
+  host.onLogEntry = [this](const std::shared_ptr<WizardLogEntry>& entry) {
+    LogEntry row{entry->processText, entry->description, QString(), static_cast<LogState>(entry->state)};
+    OnLogEntry(&row);
+  };
+  host.onScanInfoUnsaved = [this] { return scanInfoUnsaved != 0; };
+  host.onSaveScanInformation = [this] { OnSaveScanInfo(); };
+  // The engine is about to free the tree: the views let go of it, and nothing is left unsaved.
+  host.onDiscardScan = [this] {
+    ResetViews();
+    scanInfoUnsaved = 0;
+    m_sourcePath.clear();
+    m_sourceMatchesTree = false;
+  };
+  host.onShowHelp = [this](const QString& topic) { ShowHelpContents(QString(topic).remove(QStringLiteral("::/"))); };
+  CWizardSheet wizard(m_engine, host, InventorySources(), this);
+  SheetPages pages(wizard);
+  if (wizard.exec() != QDialog::Accepted) {
+    UpdateCommands();
     return;
   }
-  logEntry = wizard.logEntry;
-  if (wizard.jobChoice == 4) {
+  logEntry = std::make_shared<LogEntry>();
+  logEntry->processText = wizard.logEntry->processText;
+  logEntry->description = wizard.logEntry->description;
+  if (wizard.jobChoice == kCreateImage) {
     // The image is copied from a state of its own: the shown scan, its source and whether it
     // is saved stay as they were.
-    m_imagingEngine = wizard.imagingEngine;
-    if (m_engine.scanRoot != nullptr) m_treeView->OnFillTree();
-    imageFilePath = QDir(wizard.imageFolder).filePath(wizard.imageFileName);
-    OnStartJob(JobKind::ImagingJob);
+    m_imagingEngine = pages.TakeImagingEngine();
+    imageFilePath = pages.ImagePath();
+    if (m_imagingEngine) OnStartJob(JobKind::ImagingJob);
     UpdateCommands();
     return;
   }
@@ -400,8 +413,8 @@ void CMainFrame::OnSaveCheckedEntries() {
     return;
   }
   ProtectIfFile(*destination, source.toStdString());
-  gPendingDestination = std::move(destination);
-  gPendingDestinationFolder = folder;
+  m_pendingDestination = std::move(destination);
+  m_pendingDestinationFolder = folder;
   logEntry = std::make_shared<LogEntry>();
   OnStartJob(JobKind::SaveJob);
 }

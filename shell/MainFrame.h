@@ -149,6 +149,8 @@ class CMainFrame : public QMainWindow {
   bool m_jobEndedEarly = false;    // the job ended before its dialog was shown
   bool m_closeAfterJob = false;    // a close arrived during a job
   SaveSummary m_lastSave;          // what the last save job reported
+  std::unique_ptr<Destination> m_pendingDestination;  // handed from the save command to its job
+  QString m_pendingDestinationFolder;
 
   // Window members.
   QToolBar* m_toolBar = nullptr;

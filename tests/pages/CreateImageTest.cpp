@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Create Image after a scan: the image equals the volume byte for byte, and the scan shown before
-// it stays in the window, still unsaved, and saves whole.
-#include <QDialog>
-#include <QDialogButtonBox>
+// Create Image from the wizard after a scan (as root, of a loop device over a test volume): the
+// image equals the volume byte for byte, and the scan shown before it stays in the window, still
+// unsaved, and saves whole.
+#include <QAbstractButton>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
+#include <unistd.h>
+
+#include "CWizardImagePage.h"
+#include "CWizardMainPage.h"
+#include "CWizardSheet.h"
 #include "MainFrame.h"
 #include "ScanFile.h"
 #include "ShellTestSupport.h"
@@ -22,6 +27,7 @@ class CreateImageTest : public QObject {
 
  private slots:
   void imageLeavesTheShownScanAlone() {
+    if (geteuid() != 0) QSKIP("needs root to attach a loop device");
     QTemporaryDir folder;
     const test::ShellVolume volume = test::BuildShellVolume();
     const QString volumePath = folder.filePath(QStringLiteral("volume.img"));
@@ -30,6 +36,12 @@ class CreateImageTest : public QObject {
       QVERIFY(file.open(QIODevice::WriteOnly));
       file.write(reinterpret_cast<const char*>(volume.bytes.data()), static_cast<qint64>(volume.bytes.size()));
     }
+    QProcess losetup;
+    losetup.start(QStringLiteral("losetup"), {QStringLiteral("--find"), QStringLiteral("--show"), volumePath});
+    if (!losetup.waitForFinished() || losetup.exitCode() != 0) QSKIP("cannot attach a loop device");
+    const QString loop = QString::fromLocal8Bit(losetup.readAllStandardOutput()).trimmed();
+    const auto detach = qScopeGuard([&] { QProcess::execute(QStringLiteral("losetup"), {QStringLiteral("-d"), loop}); });
+
     CMainFrame frame;
     test::Answers answers;
     answers.Install(frame);
@@ -51,19 +63,26 @@ class CreateImageTest : public QObject {
     QVERIFY(shownRoot != nullptr);
     QVERIFY(frame.ScanInfoUnsaved());
 
+    bool driveFound = false;
     QTimer::singleShot(0, [&] {
-      auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (chooser == nullptr) return;
-      for (QRadioButton* job : chooser->findChildren<QRadioButton*>()) {
-        if (job->text() == QLatin1String("Create Image")) job->click();
+      auto* sheet = qobject_cast<CWizardSheet*>(QApplication::activeModalWidget());
+      if (sheet == nullptr) return;
+      qobject_cast<CWizardMainPage*>(sheet->page(CWizardSheet::kMainPage))->optionButton(kCreateImage)->click();
+      sheet->button(QWizard::NextButton)->click();
+      auto* page = qobject_cast<CWizardImagePage*>(sheet->currentPage());
+      QTreeWidgetItemIterator item(page->driveTree());
+      while (*item != nullptr && !(*item)->text(0).startsWith(loop + QStringLiteral(" ("))) ++item;
+      driveFound = *item != nullptr;
+      if (driveFound) {
+        page->onDriveChosen(*item);
+        page->setFileChooser([&](QWidget*, const QString&) { return folder.filePath(QStringLiteral("copy.qxi")); });
+        page->onDestinationButton();
+        sheet->button(QWizard::FinishButton)->click();
       }
-      const QList<QLineEdit*> edits = chooser->findChildren<QLineEdit*>();
-      edits.at(0)->setText(volumePath);
-      edits.at(1)->setText(folder.path());
-      edits.at(2)->setText(QStringLiteral("copy.qxi"));
-      chooser->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+      if (sheet->isVisible()) static_cast<QDialog*>(sheet)->done(QDialog::Rejected);
     });
     frame.OnRunWizard();
+    QVERIFY(driveFound);
 
     QFile image(folder.filePath(QStringLiteral("copy.qxi")));
     QVERIFY(image.open(QIODevice::ReadOnly));

@@ -3,6 +3,8 @@
 // left it, no wizard without the setting, and one instance only (a second program started
 // beside the first shows its message and ends).
 #include <QApplication>
+#include <QCheckBox>
+#include <QWizard>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -28,12 +30,15 @@ class StartupTest : public QObject {
   void setStored(const QString& key, int value) {
     QSettings(iniPath(), QSettings::IniFormat).setValue(key, value);
   }
-  static QDialog* visibleDialog(const QString& title) {
+  static QDialog* visibleWizard() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-      auto* dialog = qobject_cast<QDialog*>(widget);
-      if (dialog != nullptr && dialog->isVisible() && dialog->windowTitle() == title) return dialog;
+      if (auto* wizard = qobject_cast<QWizard*>(widget); wizard != nullptr && wizard->isVisible()) return wizard;
     }
     return nullptr;
+  }
+  // Closes a dialog as Cancel answered with Yes would.
+  static void closeDialog(QWidget* widget) {
+    if (auto* dialog = qobject_cast<QDialog*>(widget)) dialog->done(QDialog::Rejected);
   }
 
  private slots:
@@ -53,20 +58,19 @@ class StartupTest : public QObject {
     connect(&poll, &QTimer::timeout, [&] {
       QWidget* modal = QApplication::activeModalWidget();
       if (modal == nullptr) return;
-      QDialog* wizard = visibleDialog(QStringLiteral("Ferrolin Restora Wizard"));
+      QDialog* wizard = visibleWizard();
       wizardShown = wizardShown || wizard != nullptr;
       if (modal->objectName() == QLatin1String("TipOfTheDay")) {
         tipOverWizard = wizard != nullptr;
         QMetaObject::invokeMethod(modal, "accept");
       } else if (modal == wizard && tipOverWizard) {
-        CRecoveryApp::WriteRunWizardOnStartup(0);
-        QMetaObject::invokeMethod(modal, "reject");
+        // The user unticks "Run wizard on startup" and cancels.
+        wizard->findChild<QCheckBox*>()->click();
+        closeDialog(modal);
       }
     });
     poll.start(20);
-    QTimer::singleShot(5000, [] {
-      if (QWidget* modal = QApplication::activeModalWidget()) QMetaObject::invokeMethod(modal, "reject");
-    });
+    QTimer::singleShot(5000, [] { closeDialog(QApplication::activeModalWidget()); });
     CRecoveryApp app;
     QVERIFY(app.InitInstance(m_dir.path()));
     QVERIFY(wizardShown);
@@ -81,7 +85,7 @@ class StartupTest : public QObject {
     connect(&poll, &QTimer::timeout, [&] {
       if (QWidget* modal = QApplication::activeModalWidget()) {
         modalSeen = true;
-        QMetaObject::invokeMethod(modal, "reject");
+        closeDialog(modal);
       }
     });
     poll.start(20);

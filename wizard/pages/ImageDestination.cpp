@@ -7,6 +7,7 @@
 #include <string>
 
 #include "DeviceOverlap.h"
+#include "SourceGuard.h"
 
 namespace restora {
 
@@ -38,11 +39,10 @@ QString FreeSpaceText(uint64_t freeBytes) {
 QString FolderOfPath(const QString& path) { return path.left(std::max<qsizetype>(path.lastIndexOf(u'/'), 0)); }
 
 QString ImageDestinationRefusal(const QString& sourceDevice, const QString& imagePath) {
+  const std::string same = WhyOutputTouchesSource(sourceDevice.toStdString(), imagePath.toStdString());
+  if (!same.empty()) return QString::fromStdString(same);
+  // A device node is never an image file: writing there would overwrite another disk.
   const QFileInfo image(imagePath);
-  const QFileInfo source(sourceDevice);
-  if (image.exists() && image.canonicalFilePath() == source.canonicalFilePath()) {
-    return QStringLiteral("%1 is the drive being imaged").arg(imagePath);
-  }
   if (image.exists() && !image.isFile()) return QStringLiteral("%1 is not a regular file").arg(imagePath);
   QString folder = FolderOfPath(imagePath);
   if (folder.isEmpty()) folder = QStringLiteral("/");
