@@ -51,7 +51,7 @@ namespace {
 // Options that take the next argument as their value, so that value is never a positional even
 // when the verb asks for its positionals before a later step takes the option.
 bool TakesValue(std::string_view argument) {
-  for (const char* option : {"--types", "--max-size-kb", "--save-scan", "--to", "--only", "--scan", "--source"}) {
+  for (const char* option : {"--types", "--max-size-kb", "--save-scan", "--to", "--only", "--scan", "--source", "--partition"}) {
     if (argument == option) return true;
   }
   return false;

@@ -68,6 +68,8 @@ int PrepareSignatureSearch(EngineState& state, ArgScanner& scanner, std::string*
   const std::vector<std::string> typeLists = scanner.Values("--types");
   const bool allTypes = scanner.Flag("--all-types");
   const std::optional<std::string> maxSizeKb = scanner.Value("--max-size-kb");
+  // Found files keep the maximum size instead of being cut at their format's end.
+  state.cutAtFormatEnd = !scanner.Flag("--fixed-size");
   if (allTypes && !typeLists.empty()) {
     *error = "--types and --all-types exclude each other";
     return 0;

@@ -75,21 +75,42 @@ void PrintTreeJson(std::FILE* out, const EngineState& state, bool completed) {
     return;
   }
   OpenNode(out, *state.scanRoot, ntfsLayout);
-  // Per open children array: the next node to print and whether one was printed already.
-  std::vector<std::pair<const ScanNode*, bool>> levels{{state.scanRoot->firstChild, true}};
+  // Per open children array: the next node to print, whether one was printed already, and the
+  // layout of its nodes (a partition's top folder and what lies below it take the partition's).
+  struct Level {
+    const ScanNode* node;
+    bool first;
+    bool ntfsLayout;
+  };
+  std::vector<Level> levels{{state.scanRoot->firstChild, true, ntfsLayout}};
   while (!levels.empty()) {
-    auto& [node, first] = levels.back();
-    if (node == nullptr) {
+    Level& level = levels.back();
+    if (level.node == nullptr) {
       std::fputs("]}", out);  // closes the children array and the node that owns it
       levels.pop_back();
       continue;
     }
-    if (!first) std::fputc(',', out);
-    first = false;
-    const ScanNode* current = node;
-    node = current->next;
-    OpenNode(out, *current, ntfsLayout);
-    levels.emplace_back(current->firstChild, true);
+    if (!level.first) std::fputc(',', out);
+    level.first = false;
+    const ScanNode* current = level.node;
+    level.node = current->next;
+    bool layout = level.ntfsLayout;
+    for (const PartitionVolume& partition : state.partitions) {
+      if (levels.size() == 1 && partition.folder == current) layout = UsesNtfsLayout(partition.volumeInfo.kind);
+    }
+    OpenNode(out, *current, layout);
+    levels.push_back(Level{current->firstChild, true, layout});
+  }
+  if (!state.partitions.empty()) {
+    std::fputs(",\"partitions\":[", out);
+    for (size_t i = 0; i < state.partitions.size(); ++i) {
+      const PartitionVolume& partition = state.partitions[i];
+      std::fprintf(out, "%s{\"number\":%u,\"start\":%llu,\"sectors\":%llu,\"kind\":\"%s\",\"folder\":%s}",
+                   i == 0 ? "" : ",", partition.number, static_cast<unsigned long long>(partition.startSector),
+                   static_cast<unsigned long long>(partition.sectorCount), SourceKindName(partition.volumeInfo.kind),
+                   partition.folder != nullptr ? JsonString(Utf16ToUtf8(partition.folder->name)).c_str() : "null");
+    }
+    std::fputc(']', out);
   }
   std::fputs("}\n", out);
 }

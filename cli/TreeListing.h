@@ -14,7 +14,9 @@ namespace restora::cli {
 void PrintTreeList(std::FILE* out, const EngineState& state);
 
 // {"kind", "totalSectors", "completed", "root": NODE}; NODE holds the node's fields in the layout
-// of the source's kind and its "children" in list order.
+// of the source's kind and its "children" in list order. A disk scanned partition by partition
+// adds "partitions": [{"number", "start", "sectors", "kind", "folder"}], and each partition's top
+// folder and the nodes below it take the layout of that partition's kind.
 void PrintTreeJson(std::FILE* out, const EngineState& state, bool completed);
 
 // The status word of a node.

@@ -12,9 +12,10 @@ constexpr const char* kUsage =
     "usage: restora-cli COMMAND [OPTIONS]\n"
     "\n"
     "commands:\n"
-    "  info SOURCE [--disk] [--json]              describe a volume, image file or disk\n"
+    "  info SOURCE [--disk] [--json]              describe a volume, image file or disk, or list\n"
+    "                                             the partitions of a disk or disk image\n"
     "  scan SOURCE [--json|--list] [--lost|--advanced --disk] [--types LIST|--all-types]\n"
-    "       [--max-size-kb N] [--save-scan FILE.qxs]\n"
+    "       [--max-size-kb N] [--fixed-size] [--save-scan FILE.qxs] [--partition N]\n"
     "                                             list what was deleted\n"
     "  recover SOURCE --to DIR [scan options] [--only GLOB ...]\n"
     "  recover --scan FILE.qxs --source SOURCE --to DIR [--only GLOB ...]\n"
@@ -25,6 +26,8 @@ constexpr const char* kUsage =
     "  drives [--json] [--disk DEVICE ...]        list disks, partitions and volumes\n"
     "  --version                                  print the version\n"
     "\n"
+    "A disk or disk image with a partition table is scanned partition by partition, each below a\n"
+    "folder of its own, or only partition N with --partition N.\n"
     "Sources are opened read-only. Exit codes: 0 done, 1 failure, 2 some entries failed,\n"
     "130 interrupted.\n";
 

@@ -8,6 +8,7 @@
 
 #include "CompoundDocument.h"
 #include "SignatureFile.h"
+#include "ZipDocument.h"
 
 namespace restora {
 
@@ -146,6 +147,20 @@ bool CheckShippedList(const std::vector<SignatureRecord>& records, std::string* 
   if (family.size() != 3) {
     if (error != nullptr) *error = "the doc, xls and ppt records of family 2 must all be present";
     return false;
+  }
+  // The zip family: one record per type its entries can name, each with the local-entry signature.
+  static const std::set<std::string> kZipTypes = {"zip", "docx", "xlsx", "pptx", "odt", "ods", "odp", "epub", "jar", "apk"};
+  std::set<std::string> zipFamily;
+  for (const SignatureRecord& record : records) {
+    if (record.family != kZipFamily) continue;
+    const std::string extension(record.ExtensionText());
+    if (!IsZipDocumentHit(record) || !kZipTypes.count(extension) || !zipFamily.insert(extension).second) {
+      if (error != nullptr) {
+        *error = "family 3 is for one record each of zip, docx, xlsx, pptx, odt, ods, odp, epub, jar and apk with the "
+                 "signature 50 4B 03 04 at offset 0; \"" + std::string(record.TypeNameText()) + "\" does not fit";
+      }
+      return false;
+    }
   }
   return true;
 }

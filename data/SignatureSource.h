@@ -19,7 +19,9 @@ bool ParseSignatureSource(std::string_view text, std::vector<SignatureRecord>& r
 
 // What the search needs of a shipped list as a whole: the compound-document family present as
 // three records with the extensions "doc", "xls" and "ppt", each with family 2 and a signature
-// that begins 0xD0 0xCF 0x11 0xE0 at offset 0, and no record outside the family with family 2.
+// that begins 0xD0 0xCF 0x11 0xE0 at offset 0, and no record outside the family with family 2;
+// and every record of family 3 (the zip family) one of its known types, once each, with the
+// signature 50 4B 03 04 at offset 0.
 // Returns true when the list meets it; false with *error set otherwise.
 bool CheckShippedList(const std::vector<SignatureRecord>& records, std::string* error);
 

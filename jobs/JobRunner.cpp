@@ -2,6 +2,7 @@
 // Opening sources for jobs and running the four job kinds.
 #include "JobRunner.h"
 
+#include "DiskPartitions.h"
 #include "ScanDriver.h"
 #include "ScanFile.h"
 #include "SourceGuard.h"
@@ -9,19 +10,84 @@
 
 namespace restora {
 
+namespace {
+
+// Opens the partitions of path that only accepts (all usable ones when only is null) and reports
+// every entry skipped, or scanned with a note, as one diagnostic line.
+int OpenPartitionsOf(EngineState& state, const std::string& path, const std::function<bool(const PartitionEntry&)>& only,
+                     std::string* error) {
+  std::vector<PartitionReport> reports;
+  const int opened = OpenDiskPartitions(state, path, only, &reports, error);
+  if (!only) {
+    for (const PartitionReport& report : reports) {
+      if (!report.entry.extended && !report.note.empty()) state.ReportDiagnostic(report.NoteLine());
+    }
+  }
+  return opened;
+}
+
+}  // namespace
+
 int OpenJobSource(EngineState& state, const std::string& path, bool asDisk, std::string* error) {
   CleanUp(state);
   if (OpenSourcePath(state, path, asDisk, error)) return 1;
   CleanUp(state);
+  // Not a volume: a whole disk (or an image of one) is scanned partition by partition.
+  std::string partitionError;
+  if (!asDisk && OpenPartitionsOf(state, path, nullptr, &partitionError)) return 1;
+  if (partitionError.rfind("no partition table", 0) != 0) *error = partitionError;
+  CleanUp(state);
   return 0;
 }
 
+int OpenJobPartition(EngineState& state, const std::string& path, uint32_t number, std::string* error) {
+  CleanUp(state);
+  if (OpenPartitionsOf(state, path, [number](const PartitionEntry& entry) { return entry.number == number; }, error)) {
+    return 1;
+  }
+  CleanUp(state);
+  return 0;
+}
+
+int AttachDiskForPartitions(EngineState& state, const std::string& source, std::string* error) {
+  EngineState disk;
+  if (!OpenSourcePath(disk, source, true, error)) {
+    CleanUp(disk);
+    return 0;
+  }
+  std::vector<VolumeInfo> saved;
+  for (const PartitionVolume& partition : state.partitions) saved.push_back(partition.volumeInfo);
+  std::unique_ptr<SourceReader> previous = std::move(state.deviceHandle);
+  state.deviceHandle = std::move(disk.deviceHandle);
+  if (!ReopenPartitions(state, SameVolume, error)) {
+    for (size_t i = 0; i < saved.size(); ++i) {
+      state.partitions[i].reader.reset();
+      state.partitions[i].mftRuns.clear();
+      state.partitions[i].volumeInfo = saved[i];
+    }
+    state.deviceHandle = std::move(previous);
+    CleanUp(disk);
+    return 0;
+  }
+  state.volumePath = disk.volumePath;
+  CleanUp(disk);
+  return 1;
+}
+
 int AttachSourceForTree(EngineState& state, const std::string& source, std::string* error) {
+  if (!state.partitions.empty()) return AttachDiskForPartitions(state, source, error);
   EngineState opened;
   const SourceKind scannedKind = state.volumeInfo.kind;
+  // A volume scanned as one partition of a disk records the partition's start: the disk (or an
+  // image of it) is opened at that partition, the partition's own device as it is.
+  const uint64_t partitionStart = state.volumeInfo.startSector;
   if (!OpenSourcePath(opened, source, scannedKind == SourceKind::Disk, error)) {
     CleanUp(opened);
-    return 0;
+    const auto atStart = [partitionStart](const PartitionEntry& entry) { return entry.startSector == partitionStart; };
+    if (scannedKind == SourceKind::Disk || partitionStart == 0 || !OpenPartitionsOf(opened, source, atStart, error)) {
+      CleanUp(opened);
+      return 0;
+    }
   }
   if (opened.volumeInfo.kind != scannedKind) {
     *error = std::string("the scan was made from a ") + SourceKindText(scannedKind) + " source, but " + source +

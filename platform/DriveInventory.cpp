@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <map>
 #include <tuple>
 #include <system_error>
@@ -38,7 +40,7 @@ std::string ReadLine(const fs::path& path) {
 uint64_t ReadNumber(const fs::path& path) {
   const std::string text = ReadLine(path);
   if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return 0;
-  return std::stoull(text);
+  return std::strtoull(text.c_str(), nullptr, 10);
 }
 
 std::string Lookup(const Properties& properties, const std::string& key) {
@@ -243,9 +245,7 @@ void AddDisk(const InventorySources& sources, const BlockDevice& disk, size_t nu
   inventory.disks.push_back(std::move(record));
 }
 
-}  // namespace
-
-int EnumerateDrives(const InventorySources& sources, DriveInventory& inventory, std::string* error) {
+int EnumerateDrivesOrThrow(const InventorySources& sources, DriveInventory& inventory, std::string* error) {
   inventory = {};
   const fs::path classBlock = fs::path(sources.sysRoot) / "class" / "block";
   std::error_code failure;
@@ -269,6 +269,19 @@ int EnumerateDrives(const InventorySources& sources, DriveInventory& inventory, 
     AddDisk(sources, disks[i], i, inventory);
   }
   return 1;
+}
+
+}  // namespace
+
+int EnumerateDrives(const InventorySources& sources, DriveInventory& inventory, std::string* error) {
+  // A device that vanishes while sysfs is walked makes the directory walk throw.
+  try {
+    return EnumerateDrivesOrThrow(sources, inventory, error);
+  } catch (const std::exception& failure) {
+    inventory = {};
+    if (error != nullptr) *error = std::string("cannot list the block devices: ") + failure.what();
+    return 0;
+  }
 }
 
 }  // namespace restora

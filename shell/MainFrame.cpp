@@ -16,7 +16,8 @@
 #include "JobThread.h"
 #include "CWizardSheet.h"
 #include "SheetPages.h"
-#include "PlainScanViews.h"
+#include "CTXtndListView.h"
+#include "CTXtndTreeView.h"
 #include "PosixDestination.h"
 #include "ProcessLogList.h"
 #include "ScanDriver.h"
@@ -143,7 +144,7 @@ void CMainFrame::OnStartJob(JobKind kind) {
   // The worker waits at each report until the window has handled it.
   connect(thread, &JobThread::umLogEntry, this, &CMainFrame::OnLogEntry, Qt::BlockingQueuedConnection);
   connect(thread, &JobThread::umProgress, this, &CMainFrame::OnProgress, Qt::BlockingQueuedConnection);
-  connect(thread, &JobThread::umFillTree, m_treeView, &PlainFolderTree::OnFillTree, Qt::BlockingQueuedConnection);
+  connect(thread, &JobThread::umFillTree, m_treeView, &CTXtndTreeView::OnFillTree, Qt::BlockingQueuedConnection);
   connect(thread, &JobThread::umJobDone, this, &CMainFrame::OnJobDone, Qt::BlockingQueuedConnection);
   connect(thread, &QThread::finished, thread, &QObject::deleteLater);
   workerThread = thread;
@@ -160,6 +161,7 @@ void CMainFrame::OnStartJob(JobKind kind) {
   }
 
   if (kind == JobKind::SaveJob) {
+    m_treeView->OnNodesChanged();  // a save may have renamed entries whose names were taken
     const SaveSummary& summary = m_lastSave;
     if (summary.Failures() > 0 || !summary.destinationError.empty()) {
       Ask(QMessageBox::Warning, QStringLiteral("Error"),
@@ -204,7 +206,7 @@ void CMainFrame::OnUpdateTotals(int pane) {
     OnSelectionChanged();
     m_pane2->setText(QString());
   } else if (pane == 2) {
-    m_pane2->setText(TotalsText(2, selectedBytes, selectedFiles, selectedFolders));
+    OnSelectionChanged();
   } else {
     (pane == 0 ? m_pane1 : m_pane2)->setText(QString());
   }
@@ -212,27 +214,12 @@ void CMainFrame::OnUpdateTotals(int pane) {
 }
 
 void CMainFrame::OnSelectionChanged() {
-  selectedBytes = 0;
-  selectedFiles = 0;
-  selectedFolders = 0;
-  std::vector<const ScanNode*> pending;
-  if (m_engine.scanRoot != nullptr) pending.push_back(m_engine.scanRoot);
-  while (!pending.empty()) {
-    const ScanNode* node = pending.back();
-    pending.pop_back();
-    if (node->checked == 1) {
-      if (node->IsFolderStatus()) {
-        ++selectedFolders;
-      } else {
-        ++selectedFiles;
-        selectedBytes += node->size;
-      }
-    }
-    for (const ScanNode* child = node->firstChild; child != nullptr; child = child->next) pending.push_back(child);
-  }
+  // The views keep the selection equal to what a save of the checked entries writes.
+  const Selection& selection = m_treeView->CurrentSelection();
+  selectedBytes = selection.selectedBytes;
+  selectedFiles = selection.selectedFiles;
+  selectedFolders = selection.selectedFolders;
   m_pane2->setText(TotalsText(2, selectedBytes, selectedFiles, selectedFolders));
-  m_treeView->OnRefreshChecks();
-  m_listView->OnRefreshChecks();
   UpdateCommands();
 }
 
@@ -254,7 +241,7 @@ void CMainFrame::OnRunWizard() {
     m_sourceMatchesTree = false;
   };
   host.onShowHelp = [this](const QString& topic) { ShowHelpContents(QString(topic).remove(QStringLiteral("::/"))); };
-  CWizardSheet wizard(m_engine, host, InventorySources(), this);
+  CWizardSheet wizard(m_engine, host, this);
   SheetPages pages(wizard);
   if (wizard.exec() != QDialog::Accepted) {
     UpdateCommands();
@@ -294,7 +281,10 @@ void CMainFrame::OnImageProcessing() {
 bool CMainFrame::ProcessImageFile(const QString& path) {
   ResetViews();
   std::string error;
-  if (!OpenJobSource(m_engine, path.toStdString(), false, &error)) {
+  uint32_t partition = 0;  // an image of a whole disk: which partition, 0 for all
+  if (!AskPartition(this, path, &partition, m_partitionHook)) return false;
+  if (partition == 0 ? !OpenJobSource(m_engine, path.toStdString(), false, &error)
+                     : !OpenJobPartition(m_engine, path.toStdString(), partition, &error)) {
     QMessageBox box(QMessageBox::NoIcon, kAppTitle, QStringLiteral("Failed to open image file or image file is not valid"),
                     QMessageBox::Ok, this);
     box.setInformativeText(QString::fromStdString(error));

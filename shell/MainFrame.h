@@ -12,6 +12,7 @@
 #include "JobKind.h"
 #include "RecoveryWriter.h"
 #include "LogEntry.h"
+#include "PartitionChoice.h"
 #include "PauseGate.h"
 
 class QAction;
@@ -25,8 +26,9 @@ namespace restora {
 
 class CThreadControllerDialog;
 class JobThread;
-class PlainFolderTree;
-class PlainContentsList;
+class CTXtndTreeView;
+class CTXtndListView;
+class FindCommands;
 class ProcessLogList;
 
 class CMainFrame : public QMainWindow {
@@ -39,8 +41,9 @@ class CMainFrame : public QMainWindow {
   EngineState& Engine() { return m_engine; }
   ProcessLogList* ProcessLog() const { return m_processLog; }
   CThreadControllerDialog* ProgressDialog() const { return m_progressDialog; }
-  PlainFolderTree* TreeView() const { return m_treeView; }
-  PlainContentsList* ListView() const { return m_listView; }
+  CTXtndTreeView* TreeView() const { return m_treeView; }
+  CTXtndListView* ListView() const { return m_listView; }
+  FindCommands* Find() const { return m_findCommands; }
   QString PaneText(int pane) const;
   QAction* Command(const QString& name) const;  // by object name, e.g. "SaveScanInfo"
   bool ScanInfoUnsaved() const { return scanInfoUnsaved != 0; }
@@ -58,6 +61,8 @@ class CMainFrame : public QMainWindow {
   // "open-scan", "save-scan", "save-log", "destination", "source") and returns a path or empty.
   using PathHook = std::function<QString(const QString& kind)>;
   void SetPathHook(PathHook hook) { m_pathHook = std::move(hook); }
+  // And the choice of partition of a disk image (returns the dialog's result).
+  void SetPartitionHook(std::function<int(CPartitionChoiceDialog&)> hook) { m_partitionHook = std::move(hook); }
 
   // The commands (also reached through the menus and the toolbar).
   void OnRunWizard();
@@ -77,6 +82,9 @@ class CMainFrame : public QMainWindow {
   void OnGotoParentFolder();
   void OnFind();
   void OnFindNext();
+
+  // Shows a help page ("fastfilerecovery.htm"); the table of contents when page is empty.
+  void ShowHelpContents(const QString& page = QString());
 
   // Find and Find Next are built by the views; they plug in here.
   void SetFindHandlers(std::function<void()> find, std::function<void()> findNext);
@@ -109,7 +117,6 @@ class CMainFrame : public QMainWindow {
   void ApplyListViewMode(int mode);
   void ApplyTheme(int index);
   void ToggleFolderBar();
-  void ShowHelpContents(const QString& page = QString());
   void OpenWebPage(const QString& page);
   void ShowAbout();
   void RestoreSettings();
@@ -132,8 +139,9 @@ class CMainFrame : public QMainWindow {
   QString imageFilePath;
   std::shared_ptr<EngineState> m_imagingEngine;  // the drive being imaged; null between images
   std::shared_ptr<LogEntry> logEntry;
-  PlainContentsList* m_listView = nullptr;
-  PlainFolderTree* m_treeView = nullptr;
+  CTXtndListView* m_listView = nullptr;
+  CTXtndTreeView* m_treeView = nullptr;
+  FindCommands* m_findCommands = nullptr;
   JobThread* workerThread = nullptr;
   CThreadControllerDialog* m_progressDialog = nullptr;
   uint32_t scanInfoUnsaved = 0;
@@ -169,6 +177,7 @@ class CMainFrame : public QMainWindow {
   std::function<void()> m_find;
   std::function<void()> m_findNext;
   MessageHook m_messageHook;
+  std::function<int(CPartitionChoiceDialog&)> m_partitionHook;
   PathHook m_pathHook;
 };
 

@@ -17,7 +17,9 @@
 
 #include "HelpWindow.h"
 #include "MainFrame.h"
-#include "PlainScanViews.h"
+#include "CTXtndListView.h"
+#include "CTXtndTreeView.h"
+#include "FindCommands.h"
 #include "ProcessLogList.h"
 #include "ShellIcons.h"
 #include "Themes.h"
@@ -228,14 +230,27 @@ void CMainFrame::CreateViews() {
   m_splitter->setObjectName(QStringLiteral("Splitter"));
   // The views and how they talk to each other and to the window; swapping in other views means
   // changing only the lines below.
-  m_treeView = new PlainFolderTree(m_engine, m_splitter);
-  m_listView = new PlainContentsList(m_splitter);
-  connect(m_treeView, &PlainFolderTree::umShowFolder, m_listView, &PlainContentsList::OnShowFolder);
-  connect(m_treeView, &PlainFolderTree::umShowFolder, this, &CMainFrame::UpdateCommands, Qt::QueuedConnection);
-  connect(m_listView, &PlainContentsList::umOpenChildFolder, m_treeView, &PlainFolderTree::OnOpenChildFolder);
-  connect(m_treeView, &PlainFolderTree::umUpdateTotals, this, &CMainFrame::OnUpdateTotals);
-  connect(m_treeView, &PlainFolderTree::checksChanged, this, &CMainFrame::OnSelectionChanged);
-  connect(m_listView, &PlainContentsList::checksChanged, this, &CMainFrame::OnSelectionChanged);
+  m_treeView = new CTXtndTreeView(m_engine, m_splitter);
+  m_listView = new CTXtndListView(m_engine, m_splitter);
+  ConnectResultViews(m_treeView, m_listView);
+  connect(m_treeView, &CTXtndTreeView::UM_SHOW_FOLDER, this, &CMainFrame::UpdateCommands, Qt::QueuedConnection);
+  connect(m_treeView, &CTXtndTreeView::UM_UPDATE_TOTALS, this, &CMainFrame::OnUpdateTotals);
+  connect(m_listView, &CTXtndListView::UM_UPDATE_TOTALS, this, &CMainFrame::OnUpdateTotals);
+  connect(m_treeView, &CTXtndTreeView::closeRequested, this, &CMainFrame::ToggleFolderBar);
+  m_findCommands = new FindCommands(m_engine, m_treeView, m_listView, this);
+  connect(m_findCommands, &FindCommands::entryNotFound, this, [this] {
+    Ask(QMessageBox::Information, QApplication::applicationDisplayName(), QStringLiteral("Entry not found"), QMessageBox::Ok);
+  });
+  connect(m_treeView, &CTXtndTreeView::treeReplaced, this, [this] { SetLastFound(-1); });
+  SetFindHandlers(
+      [this] {
+        m_findCommands->OnFind(this);
+        SetLastFound(m_findCommands->CanFindNext() ? 0 : -1);
+      },
+      [this] {
+        m_findCommands->OnFindNext();
+        SetLastFound(m_findCommands->CanFindNext() ? 0 : -1);
+      });
   m_splitter->setSizes({200, 600});
   setCentralWidget(m_splitter);
   ApplyListViewMode(listViewMode);

@@ -6,7 +6,8 @@
 
 #include "CWizardDriveSelectionPage.h"
 #include "CWizardMainPage.h"
-#include "WizardSlotPage.h"
+#include "SimpleImagePage.h"
+#include "FileTypeSlotPage.h"
 
 namespace restora {
 
@@ -27,8 +28,8 @@ CWizardSheet::CWizardSheet(EngineState& engine, WizardHost& host, const Inventor
   setMinimumSize(640, 480);
   setPage(kMainPage, new CWizardMainPage(this));
   setPage(kDriveSelectionPage, new CWizardDriveSelectionPage(this));
-  setPage(kImagePage, new WizardSlotPage(this, WizardSlotPage::Slot::Image));
-  setPage(kFileTypePage, new WizardSlotPage(this, WizardSlotPage::Slot::FileTypes));
+  setPage(kImagePage, new SimpleImagePage(this));
+  setPage(kFileTypePage, new FileTypeSlotPage(this));
   setStartId(kMainPage);
 
   std::string error;
@@ -46,6 +47,16 @@ CWizardSheet::CWizardSheet(EngineState& engine, WizardHost& host, const Inventor
 CWizardSheet::~CWizardSheet() {
   RESTORA_STARTUP_SETTINGS(settings);
   settings.setValue(kStartupKey, runWizardOnStartup);
+}
+
+InventorySources& CWizardSheet::DefaultInventorySources() {
+  static InventorySources sources;
+  return sources;
+}
+
+bool CWizardSheet::RunOnStartupSetting() {
+  RESTORA_STARTUP_SETTINGS(settings);
+  return settings.value(kStartupKey, 0).toInt() != 0;
 }
 
 void CWizardSheet::setPage(int id, QWizardPage* page) {

@@ -29,11 +29,14 @@ class CWizardSheet : public QWizard {
                                                            const QString& text, QMessageBox::StandardButtons buttons)>;
 
   // Takes the drive inventory from sources and reads the start-up setting.
-  CWizardSheet(EngineState& engine, WizardHost& host, const InventorySources& sources = {}, QWidget* parent = nullptr);
+  CWizardSheet(EngineState& engine, WizardHost& host, const InventorySources& sources, QWidget* parent = nullptr);
+  // The same with the sources of DefaultInventorySources.
+  explicit CWizardSheet(EngineState& engine, WizardHost& host, QWidget* parent = nullptr)
+      : CWizardSheet(engine, host, DefaultInventorySources(), parent) {}
   // Writes the start-up setting, however the wizard ended.
   ~CWizardSheet() override;
 
-  // The image page and the file-type page come with their own work; until then slots stand in.
+  // The full image page and file-type page replace the plain stand-ins put here at first.
   void setImagePage(QWizardPage* page) { setPage(kImagePage, page); }
   void setFileTypePage(QWizardPage* page) { setPage(kFileTypePage, page); }
 
@@ -46,6 +49,12 @@ class CWizardSheet : public QWizard {
   void offerToSaveScan();
 
   void reject() override;  // Cancel and the close box ask first
+
+  // Where wizards made without sources take their inventory: the machine's own unless a test
+  // points them at a fixture.
+  static InventorySources& DefaultInventorySources();
+  // The saved "Run wizard on startup" setting, for the program's start.
+  static bool RunOnStartupSetting();
 
   DriveInventory inventory;  // disks, partitions, logicalDrives
   QString imageFolder;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "NodePool.h"
+#include "PartitionVolume.h"
 #include "ProgressSink.h"
 #include "ScanModel.h"
 #include "SignatureRecord.h"
@@ -27,6 +28,9 @@ struct EngineState {
   std::u16string volumePath;  // device path of a drive or disk as opened; empty for an image
   ScanNode* scanRoot = nullptr;
   std::unique_ptr<SourceReader> deviceHandle;  // the open source; null when closed
+  // A whole disk scanned partition by partition: one entry per partition, each reading through a
+  // window on deviceHandle (so declared after it, to close first). Empty for any other source.
+  std::vector<PartitionVolume> partitions;
 
   std::vector<NtfsRun> mftRuns;           // extents of the master file table
   std::vector<ClusterLink> clusterChain;  // last chain built by BuildClusterChain
@@ -35,6 +39,11 @@ struct EngineState {
 
   std::unique_ptr<std::ifstream> signatureFileHandle;  // the open "Signature" file
   std::vector<SignatureRecord> signatureList;          // known or selected types, head first
+
+  // Whether the signature search cuts each found file at the end its format gives (within the
+  // maximum size); false gives every found file the maximum size (or the compound document's
+  // count formula), as a fixed-size search does.
+  bool cutAtFormatEnd = true;
 
   std::atomic<uint32_t> keepRunning{0};  // 1 while a job may go on
   uint64_t totalBytes = 0;

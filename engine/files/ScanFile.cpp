@@ -61,6 +61,61 @@ void PutChildList(ScanFileSink& sink, const ScanNode& folder, SourceKind kind) {
   for (const ScanNode* child = folder.firstChild; child != nullptr; child = child->next) PutNode(sink, *child, kind);
 }
 
+// The tree block of root and, depth first, of every folder below it.
+void PutTreeBlocks(ScanFileSink& sink, const ScanNode& root, SourceKind kind) {
+  // Per open level, the next sibling whose block is still to be written.
+  std::vector<const ScanNode*> cursors;
+  if (root.firstChild != nullptr) {
+    PutChildList(sink, root, kind);
+    cursors.push_back(root.firstChild);
+  }
+  while (!cursors.empty()) {
+    const ScanNode*& cursor = cursors.back();
+    while (cursor != nullptr && cursor->firstChild == nullptr) cursor = cursor->next;
+    if (cursor == nullptr) {
+      cursors.pop_back();
+      continue;
+    }
+    const ScanNode* folder = cursor;
+    cursor = cursor->next;
+    PutChildList(sink, *folder, kind);
+    cursors.push_back(folder->firstChild);
+  }
+}
+
+void PutU32(ScanFileSink& sink, uint32_t value) {
+  std::array<uint8_t, 4> bytes{};
+  StoreU32(MutableBytes(bytes), 0, value);
+  sink.Put(bytes);
+}
+
+void PutU64(ScanFileSink& sink, uint64_t value) {
+  std::array<uint8_t, 8> bytes{};
+  StoreU64(MutableBytes(bytes), 0, value);
+  sink.Put(bytes);
+}
+
+// The partitions block: its signature, the count, and per partition its number, start and
+// length, its own description, and its top folder with that folder's tree block in the layout of
+// the partition's kind.
+void PutPartitions(ScanFileSink& sink, const std::vector<PartitionVolume>& partitions) {
+  sink.Put(kPartitionBlockSignature);
+  const size_t count = std::min(partitions.size(), kMaxLength);
+  sink.PutU16(count);
+  for (size_t i = 0; i < count; ++i) {
+    const PartitionVolume& partition = partitions[i];
+    ScanNode emptyFolder;
+    const ScanNode& folder = partition.folder != nullptr ? *partition.folder : emptyFolder;
+    const SourceKind kind = partition.volumeInfo.kind;
+    PutU32(sink, partition.number);
+    PutU64(sink, partition.startSector);
+    PutU64(sink, partition.sectorCount);
+    sink.Put(SerializeVolumeInfo(partition.volumeInfo));
+    PutNode(sink, folder, kind);
+    PutTreeBlocks(sink, folder, kind);
+  }
+}
+
 // The reading side: delivers what the stream still holds and tells how much that is, so that no
 // length field can make the reader allocate more than the file could fill.
 class ScanFileSource {
@@ -119,8 +174,8 @@ void OverlayPathBytes(std::u16string& path, Bytes bytes) {
 // Reads the children of folder, in list order, up to a record whose next field is zero. Nodes
 // whose stored firstChild was set are added to withBlocks, in list order. Returns false when the
 // file ended inside the list (a record cut short is dropped; the nodes before it stay).
-bool ReadChildList(EngineState& state, ScanFileSource& source, ScanNode* folder, std::vector<ScanNode*>& withBlocks) {
-  const SourceKind kind = state.volumeInfo.kind;
+bool ReadChildList(EngineState& state, ScanFileSource& source, SourceKind kind, ScanNode* folder,
+                   std::vector<ScanNode*>& withBlocks) {
   ScanNode** slot = &folder->firstChild;
   for (;;) {
     std::array<uint8_t, kScanNodeSize> record{};
@@ -139,7 +194,7 @@ bool ReadChildList(EngineState& state, ScanFileSource& source, ScanNode* folder,
 
 // Reads the tree block of root and, in file order, the blocks of every folder below it. A stack
 // of pending folder lists stands for the recursion, so the file cannot choose the stack depth.
-void ReadTreeBlocks(EngineState& state, ScanFileSource& source, ScanNode* root) {
+void ReadTreeBlocks(EngineState& state, ScanFileSource& source, SourceKind kind, ScanNode* root) {
   struct Level {
     std::vector<ScanNode*> folders;  // the nodes of one list whose blocks follow, in list order
     size_t nextIndex = 0;
@@ -155,8 +210,51 @@ void ReadTreeBlocks(EngineState& state, ScanFileSource& source, ScanNode* root) 
     ScanNode* folder = level.folders[level.nextIndex++];
     std::vector<ScanNode*> withBlocks;
     // A list cut short ends the file: every block still expected holds nothing.
-    if (!ReadChildList(state, source, folder, withBlocks)) return;
+    if (!ReadChildList(state, source, kind, folder, withBlocks)) return;
     if (!withBlocks.empty()) levels.push_back(Level{std::move(withBlocks), 0});
+  }
+}
+
+uint64_t ReadU64(ScanFileSource& source) {
+  std::array<uint8_t, 8> bytes{};
+  source.Read(bytes);
+  return LoadU64(bytes, 0);
+}
+
+// The partitions block, when the file holds one after the tree: the partitions' folders, with
+// what was found in each, replace the root's children (which stand in for them without content).
+void ReadPartitions(EngineState& state, ScanFileSource& source, ScanNode* root) {
+  std::array<uint8_t, kPartitionBlockSignature.size()> signature{};
+  if (source.Remaining() < signature.size() || source.Read(signature) < signature.size() ||
+      signature != kPartitionBlockSignature) {
+    return;
+  }
+  FreeTree(state, root);
+  const uint16_t count = source.ReadU16();
+  ScanNode** tail = &root->firstChild;
+  for (uint16_t i = 0; i < count; ++i) {
+    constexpr uint64_t kHeaderBytes = 4 + 8 + 8 + kVolumeInfoSize + kScanNodeSize;
+    if (source.Remaining() < kHeaderBytes) return;
+    PartitionVolume partition;
+    std::array<uint8_t, 4> number{};
+    source.Read(number);
+    partition.number = LoadU32(number, 0);
+    partition.startSector = ReadU64(source);
+    partition.sectorCount = ReadU64(source);
+    std::array<uint8_t, kVolumeInfoSize> info{};
+    source.Read(info);
+    partition.volumeInfo = ParseVolumeInfo(info);
+    std::array<uint8_t, kScanNodeSize> record{};
+    source.Read(record);
+    ScanNode* folder = NewNode(state);
+    const StoredLinks links = ParseScanNode(record, partition.volumeInfo.kind, *folder);
+    folder->name = source.ReadName(source.ReadU16());
+    folder->parent = root;
+    *tail = folder;
+    tail = &folder->next;
+    partition.folder = folder;
+    if (links.hasFirstChild) ReadTreeBlocks(state, source, partition.volumeInfo.kind, folder);
+    state.partitions.push_back(std::move(partition));
   }
 }
 
@@ -189,23 +287,18 @@ int WriteScanInfoTo(const EngineState& state, std::ostream& out) {
     const ScanNode& root = state.scanRoot != nullptr ? *state.scanRoot : emptyRoot;
     PutNode(sink, root, kind);
 
-    // Per open level, the next sibling whose block is still to be written.
-    std::vector<const ScanNode*> cursors;
-    if (root.firstChild != nullptr) {
-      PutChildList(sink, root, kind);
-      cursors.push_back(root.firstChild);
-    }
-    while (!cursors.empty()) {
-      const ScanNode*& cursor = cursors.back();
-      while (cursor != nullptr && cursor->firstChild == nullptr) cursor = cursor->next;
-      if (cursor == nullptr) {
-        cursors.pop_back();
-        continue;
+    if (state.partitions.empty()) {
+      PutTreeBlocks(sink, root, kind);
+    } else {
+      // The partitions' top folders stand in the tree without their content, which follows in
+      // the partitions block in each partition's own layout; a reader that knows no such block
+      // stops before it and shows the top folders empty.
+      for (const ScanNode* child = root.firstChild; child != nullptr; child = child->next) {
+        ScanNode placeholder = *child;
+        placeholder.firstChild = nullptr;
+        PutNode(sink, placeholder, kind);
       }
-      const ScanNode* folder = cursor;
-      cursor = cursor->next;
-      PutChildList(sink, *folder, kind);
-      cursors.push_back(folder->firstChild);
+      PutPartitions(sink, state.partitions);
     }
     return sink.Flush() ? 1 : 0;
   } catch (const std::bad_alloc&) {
@@ -248,7 +341,9 @@ int ReadScanInfoFrom(EngineState& state, std::istream& in) {
     source.Read(record);
     const StoredLinks links = ParseScanNode(record, state.volumeInfo.kind, *root);
     root->name = source.ReadName(source.ReadU16());
-    if (links.hasFirstChild) ReadTreeBlocks(state, source, root);
+    if (links.hasFirstChild) ReadTreeBlocks(state, source, state.volumeInfo.kind, root);
+    state.partitions.clear();
+    ReadPartitions(state, source, root);
     return 1;
   } catch (const std::bad_alloc&) {
     state.ReportDiagnostic("scan file: out of memory; the tree holds what was read so far");

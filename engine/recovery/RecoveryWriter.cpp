@@ -22,7 +22,16 @@ struct FolderFrame {
   size_t nextSubfolder = 0;
   bool stopped = false;
   std::string path;
+  // Set on the top folder of a partition: the state reads that partition while the frame lives.
+  std::unique_ptr<PartitionScope> partition;
 };
+
+// A scope that makes the state read node's partition when node is a partition's top folder.
+std::unique_ptr<PartitionScope> EnterPartitionOf(EngineState& state, const ScanNode* node) {
+  if (state.partitions.empty()) return nullptr;
+  PartitionVolume* partition = FindPartitionOfFolder(state.partitions, node);
+  return partition != nullptr ? std::make_unique<PartitionScope>(state, *partition) : nullptr;
+}
 
 void Report(SaveContext& context, SavedEntry&& entry) {
   switch (entry.outcome) {
@@ -173,7 +182,9 @@ int SaveFolder(SaveContext& context, ScanNode* folder, const std::string& path) 
         }
         continue;
       }
+      std::unique_ptr<PartitionScope> partition = EnterPartitionOf(context.state, subfolder);
       frames.push_back(FirstPass(context, subfolder, subPath));
+      frames.back().partition = std::move(partition);
       continue;
     }
     const bool stopped = top.stopped;

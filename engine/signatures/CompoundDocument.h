@@ -20,9 +20,12 @@ bool IsCompoundDocumentType(const SignatureRecord& record);
 
 // Reads the compound document that starts at sector (its 512-byte header), then the first sector
 // of its directory, and names its type by the directory's first four entries: "doc" for a name
-// beginning "Word", "xls" for one beginning "Work" (the first such entry decides), else "ppt".
-// Returns the first record of signatureList with family 2 and that extension; null when the
-// directory sector does not begin with the root entry's name "Root", or no such record exists.
+// beginning "Word", "xls" for one beginning "Work" (the first such entry decides). When they name
+// neither, the whole directory is walked: a "WordDocument" stream makes it "doc", "Workbook" or
+// "Book" "xls", "PowerPoint Document" or none of them "ppt".
+// Returns the first record of signatureList with family 2 and that extension; null when neither
+// the first directory sector nor the walked directory begins with the root entry, or no such
+// record exists.
 const SignatureRecord* IdentifyCompoundDocument(EngineState& state, uint64_t sector);
 
 // The size of the compound document at sector: its count of allocation-table sectors × 65,536

@@ -48,9 +48,20 @@ int AddFoundFile(EngineState& state, uint64_t sector, const SignatureRecord& rec
   return AddFoundFileTo(state, rawData, sector, record);
 }
 
-int AddFoundFileTo(EngineState& state, ScanNode* rawData, uint64_t sector, const SignatureRecord& record) {
+uint64_t MaxFoundFileSize(const EngineState& state, uint64_t sector, const SignatureRecord& record) {
   const uint64_t totalSectors = state.volumeInfo.totalSectors;
-  if (rawData == nullptr || sector >= totalSectors) return 0;
+  if (sector >= totalSectors) return 0;
+  const uint64_t size = uint64_t{record.maxSizeMiB} * 1048576;
+  return size / kSectorSize > totalSectors - sector ? (totalSectors - sector) * kSectorSize : size;
+}
+
+int AddFoundFileTo(EngineState& state, ScanNode* rawData, uint64_t sector, const SignatureRecord& record) {
+  return AddFoundFileNode(state, rawData, sector, record) != nullptr ? 1 : 0;
+}
+
+ScanNode* AddFoundFileNode(EngineState& state, ScanNode* rawData, uint64_t sector, const SignatureRecord& record) {
+  const uint64_t totalSectors = state.volumeInfo.totalSectors;
+  if (rawData == nullptr || sector >= totalSectors) return nullptr;
 
   const std::u16string extension = WidenBytes(record.ExtensionText());
   ScanNode* category = FolderNamed(state, rawData, WidenBytes(record.CategoryText()));
@@ -71,7 +82,7 @@ int AddFoundFileTo(EngineState& state, ScanNode* rawData, uint64_t sector, const
   }
   file->carveSource = state.volumeInfo.kind == SourceKind::Disk ? kCarveDisk : kCarveVolume;
   PushChildFront(typeFolder, file);
-  return 1;
+  return file;
 }
 
 }  // namespace restora

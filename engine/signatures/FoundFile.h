@@ -28,6 +28,13 @@ int AddFoundFile(EngineState& state, uint64_t sector, const SignatureRecord& rec
 // The same, below a given "Raw Data" folder.
 int AddFoundFileTo(EngineState& state, ScanNode* rawData, uint64_t sector, const SignatureRecord& record);
 
+// The same, returning the new node (null when none was added), so the search can cut it.
+ScanNode* AddFoundFileNode(EngineState& state, ScanNode* rawData, uint64_t sector, const SignatureRecord& record);
+
+// The largest size a found file of record at sector may have: maxSizeMiB MiB, cut at the end of
+// the source (totalSectors); 0 at or past that end.
+uint64_t MaxFoundFileSize(const EngineState& state, uint64_t sector, const SignatureRecord& record);
+
 // A record's text widened to UTF-16 byte by byte (each byte becomes the code unit of its value).
 std::u16string WidenBytes(std::string_view text);
 

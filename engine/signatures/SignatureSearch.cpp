@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "CompoundDocument.h"
+#include "FileEnd.h"
 #include "FoundFile.h"
-#include "SignatureMatcher.h"
+#include "FoundFileEnd.h"
 #include "SectorRead.h"
+#include "SignatureMatcher.h"
+#include "ZipDocument.h"
 
 namespace restora {
 
@@ -56,6 +59,57 @@ void ReadBlocks(EngineState& state, uint64_t firstSector, size_t blockCount, std
   }
 }
 
+// Found files that end at their last end marker (PDF): their bound is the next found file's start,
+// so they wait for it; those still waiting when the search ends are bounded by their own size.
+class WaitingEnds {
+ public:
+  void Add(ScanNode* file, uint64_t sector, std::string_view extension) {
+    waiting_.push_back({file, sector, extension});
+  }
+
+  // A file was found at sector: the files waiting from an earlier sector end before it.
+  void FoundAt(EngineState& state, uint64_t sector) {
+    for (size_t i = 0; i < waiting_.size();) {
+      Waiting& w = waiting_[i];
+      if (w.sector >= sector) {
+        ++i;
+        continue;
+      }
+      (void)CutAtFormatEnd(state, *w.file, w.sector, w.extension, std::min(w.file->size, (sector - w.sector) * kSectorSize));
+      waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+
+  void SearchEnded(EngineState& state) {
+    for (Waiting& w : waiting_) (void)CutAtFormatEnd(state, *w.file, w.sector, w.extension, w.file->size);
+    waiting_.clear();
+  }
+
+ private:
+  struct Waiting {
+    ScanNode* file;
+    uint64_t sector;
+    std::string_view extension;  // points into the selected list, which outlives the search
+  };
+  std::vector<Waiting> waiting_;
+};
+
+// Files one hit of a type with no family, and cuts it at its format's end.
+void FileHit(EngineState& state, ScanNode* rawData, uint64_t sector, const SignatureRecord& record,
+             WaitingEnds& waiting) {
+  ScanNode* file = AddFoundFileNode(state, rawData, sector, record);
+  if (file == nullptr) return;
+  waiting.FoundAt(state, sector);
+  if (!state.cutAtFormatEnd) return;
+  if (EndIsLastMarker(record.ExtensionText())) {
+    waiting.Add(file, sector, record.ExtensionText());
+  } else {
+    // Within the maximum size, not the listed one: the compound document's count formula falls
+    // short of documents with 4096-byte sectors; when no end is found, the formula stays.
+    (void)CutAtFormatEnd(state, *file, sector, record.ExtensionText(), MaxFoundFileSize(state, sector, record));
+  }
+}
+
 int Search(EngineState& state) {
   ScanNode* rawData = CreateRawDataFolder(state);
   if (rawData == nullptr) return 0;
@@ -68,8 +122,12 @@ int Search(EngineState& state) {
     state.ReportDiagnostic("file type \"" + std::string(list[index].TypeNameText()) +
                            "\" skipped: its signature is empty or reaches past the sector");
   }
-  std::vector<bool> compoundHit(list.size());
-  for (size_t i = 0; i < list.size(); ++i) compoundHit[i] = IsCompoundDocumentHit(list[i]);
+  std::vector<bool> compoundHit(list.size()), zipHit(list.size());
+  for (size_t i = 0; i < list.size(); ++i) {
+    compoundHit[i] = IsCompoundDocumentHit(list[i]);
+    zipHit[i] = IsZipDocumentHit(list[i]);
+  }
+  WaitingEnds waiting;
 
   const uint64_t end = SearchEnd(state);
   // A source smaller than one large read gets a buffer of its own size.
@@ -90,21 +148,36 @@ int Search(EngineState& state) {
       for (uint64_t i = 0; i < sectorsHere; ++i) {
         const uint64_t sector = blockStart + i;
         matcher.Match(buffer.data() + (block * kSearchBlockSectors + i) * kSectorSize, hits);
+        bool zipDone = false;
         for (const uint32_t index : hits) {
+          const SignatureRecord& record = list[index];
+          if (zipHit[index]) {
+            // Zip-based types share one signature: the entries name the type, once per sector.
+            if (zipDone) continue;
+            zipDone = true;
+            const ZipDocument document = IdentifyZipDocument(state, sector, MaxFoundFileSize(state, sector, record));
+            if (document.record == nullptr) continue;
+            ScanNode* file = AddFoundFileNode(state, rawData, sector, *document.record);
+            if (file == nullptr) continue;
+            waiting.FoundAt(state, sector);
+            if (state.cutAtFormatEnd && document.end != 0) file->size = std::min(file->size, document.end);
+            continue;
+          }
           if (!compoundHit[index]) {
-            AddFoundFileTo(state, rawData, sector, list[index]);
+            FileHit(state, rawData, sector, record, waiting);
             continue;
           }
           // The family shares one signature: the document's directory names the type, and the
           // sector yields one file at most.
           if (const SignatureRecord* type = IdentifyCompoundDocument(state, sector)) {
-            AddFoundFileTo(state, rawData, sector, *type);
+            FileHit(state, rawData, sector, *type, waiting);
             break;
           }
         }
       }
     }
   }
+  waiting.SearchEnded(state);
   return 1;
 }
 

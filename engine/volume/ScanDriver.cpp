@@ -4,6 +4,7 @@
 
 #include "FatScan.h"
 #include "NtfsScan.h"
+#include "PartitionScan.h"
 #include "ScanTree.h"
 #include "SignatureFile.h"
 #include "SignatureSearch.h"
@@ -23,6 +24,7 @@ int RunSignatureSearch(EngineState& state) {
 }  // namespace
 
 int ScanSource(EngineState& state, uint8_t withSignatureSearch) {
+  if (!state.partitions.empty()) return ScanPartitions(state, withSignatureSearch);
   ScanNode* root = NewNode(state);
   root->name = u".";
   root->nameLength = 1;
@@ -53,6 +55,7 @@ int ScanSource(EngineState& state, uint8_t withSignatureSearch) {
 }
 
 int CleanUp(EngineState& state) {
+  state.partitions.clear();  // their windows read through deviceHandle
   state.deviceHandle.reset();
   state.signatureFileHandle.reset();
   state.mftRuns.clear();

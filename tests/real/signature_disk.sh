@@ -19,11 +19,11 @@ truncate -s 48M "$work/disk.img"
 sectors=5000,0,777,2047,3001,4000,8064,9000,9100,9200,9300,12345,16000,20000,25000,30000,40000,50000,63000,98300,8063
 python3 "$here/signature_samples.py" plant "$work/samples" "$work/disk.img" "$sectors"
 
-"$cli" scan "$work/disk.img" --advanced --all-types --json >"$work/scan.json" 2>"$work/scan.err"
+"$cli" scan "$work/disk.img" --advanced --all-types --fixed-size --json >"$work/scan.json" 2>"$work/scan.err"
 python3 "$here/signature_samples.py" check "$work/disk.img.placed.json" "$work/scan.json" "$work/disk.img"
 
 # The listing form names the same files.
-"$cli" scan "$work/disk.img" --advanced --types pdf,doc --list >"$work/list.txt" 2>/dev/null
+"$cli" scan "$work/disk.img" --advanced --types pdf,doc --fixed-size --list >"$work/list.txt" 2>/dev/null
 grep -qx "deleted-file 66048 Raw Data/Documents/doc/9300.doc" "$work/list.txt" \
   || { echo "FAIL: the list form lacks 9300.doc"; cat "$work/list.txt"; exit 1; }
 [ "$(grep -c -- '-file ' "$work/list.txt")" -eq 2 ] || { echo "FAIL: --types pdf,doc found other files"; exit 1; }

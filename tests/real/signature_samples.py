@@ -134,9 +134,9 @@ def make(folder, convert):
     add("archive.zip", zip_bytes([("a.txt", prose(300)), ("b.txt", prose(50))]), ("Archives", "zip"))
     content_types = b'<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>'
     add("report.docx", zip_bytes([("[Content_Types].xml", content_types), ("word/document.xml", prose(80))]),
-        ("Archives", "zip"), ("Documents", "ooxml"))
+        ("Documents", "docx"))
     add("text.odt", zip_bytes([("mimetype", b"application/vnd.oasis.opendocument.text"), ("content.xml", prose(80))],
-                              stored_first=True), ("Archives", "zip"), ("Documents", "odt"))
+                              stored_first=True), ("Documents", "odt"))
     add("letter.doc", compound_document("WordDocument", prose(120)), ("Documents", "doc"), table_sectors=1)
     add("sheet.xls", compound_document("Workbook", prose(100)), ("Documents", "xls"), table_sectors=1)
     add("slides.ppt", compound_document("PowerPoint Document", prose(110)), ("Documents", "ppt"), table_sectors=1)

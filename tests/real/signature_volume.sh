@@ -39,7 +39,7 @@ else
 fi
 for volume in "${volumes[@]}"; do
   "$cli" scan "$work/$volume.img" --json >"$work/$volume.fast.json" 2>/dev/null
-  "$cli" scan "$work/$volume.img" --lost --all-types --json >"$work/$volume.json" 2>"$work/$volume.err"
+  "$cli" scan "$work/$volume.img" --lost --all-types --fixed-size --json >"$work/$volume.json" 2>"$work/$volume.err"
   python3 - "$work/$volume.fast.json" "$work/$volume.json" <<'PY'
 import json, sys
 def shape(node):  # identifiers differ: "Raw Data" is numbered first in the lost-file search

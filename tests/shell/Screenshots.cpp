@@ -9,7 +9,8 @@
 #include <QTreeView>
 #include <fstream>
 
-#include "PlainScanViews.h"
+#include "CTXtndListView.h"
+#include "CTXtndTreeView.h"
 #include "ProcessLogList.h"
 #include "ShellTestSupport.h"
 #include "ThreadControllerDialog.h"

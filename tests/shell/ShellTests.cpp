@@ -16,7 +16,8 @@
 #include <fstream>
 
 #include "JobRunner.h"
-#include "PlainScanViews.h"
+#include "CTXtndListView.h"
+#include "CTXtndTreeView.h"
 #include "PosixDestination.h"
 #include "RecoveryWriter.h"
 #include "ProcessLogList.h"
