@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "  image SOURCE OUT.qxi                       copy a volume into an image file\n"
     "  signatures [--json]                        list the known file types\n"
     "  drives [--json] [--disk DEVICE ...]        list disks, partitions and volumes\n"
+    "  --version                                  print the version\n"
     "\n"
     "A disk or disk image with a partition table is scanned partition by partition, each below a\n"
     "folder of its own, or only partition N with --partition N.\n"
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
     return argc < 2 ? 1 : 0;
   }
   const std::string verb = argv[1];
+  if (verb == "--version") {
+    std::printf("restora-cli %s\n", RESTORA_VERSION);
+    return 0;
+  }
   restora::cli::Args args(argv + 2, argv + argc);
   if (verb == "info") return restora::cli::RunInfo(args);
   if (verb == "scan") return restora::cli::RunScan(args);

@@ -5,6 +5,9 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3 e2
           dosfstools mtools ntfs-3g sleuthkit attr jq openssl imagemagick
           pkg-config libblkid-dev fdisk util-linux qt6-base-dev libqt6svg6 dbus-daemon xvfb
           fonts-dejavu-core ffmpeg gnumeric python3-xlwt p7zip-full zstd ccache)
+# The manual page generator, the Debian package's dependency reader, the window lister and the
+# key sender the package and start-up tests use on their X server.
+packages+=(help2man dpkg-dev x11-utils xdotool)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

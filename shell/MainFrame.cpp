@@ -9,11 +9,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QSplitter>
 #include <QTimer>
 
 #include "JobThread.h"
 #include "CWizardSheet.h"
+#include "SheetPages.h"
 #include "CTXtndListView.h"
 #include "CTXtndTreeView.h"
 #include "PosixDestination.h"
@@ -56,6 +58,7 @@ CMainFrame::~CMainFrame() {
   // Never destroy a running thread: stop the job, let go of every report it may be waiting on
   // (a dropped blocking report releases its sender), and wait for its end.
   m_engine.keepRunning = 0;
+  if (m_imagingEngine) m_imagingEngine->keepRunning = 0;
   m_gate.Open();
   const QList<JobThread*> threads = findChildren<JobThread*>();
   for (JobThread* thread : threads) {
@@ -119,7 +122,9 @@ void CMainFrame::ResetViews() {
 
 void CMainFrame::OnStartJob(JobKind kind) {
   if (workerThread != nullptr) return;
-  m_engine.keepRunning = 1;
+  if (kind != JobKind::ImagingJob) m_imagingEngine.reset();
+  EngineState& engine = JobEngine();
+  engine.keepRunning = 1;
   if (kind == JobKind::DirectoryScanJob || kind == JobKind::SignatureSearchJob) {
     ResetViews();
     m_pane1->setText(QStringLiteral("Total 0 Byte(s) in 0 Folder(s) in 0 File(s)"));
@@ -128,7 +133,8 @@ void CMainFrame::OnStartJob(JobKind kind) {
     m_engine.fileCount = 0;
     m_engine.folderCount = 0;
   }
-  auto* thread = new JobThread(m_engine, kind, logEntry, m_gate, this);
+  auto* thread = new JobThread(engine, kind, logEntry, m_gate, this);
+  const QPointer<JobThread> runningThread(thread);
   if (kind == JobKind::DirectoryScanJob) {
     thread->SetImageSourceOpened(imageSourceOpened != 0);
     imageSourceOpened = 0;
@@ -143,11 +149,16 @@ void CMainFrame::OnStartJob(JobKind kind) {
   connect(thread, &QThread::finished, thread, &QObject::deleteLater);
   workerThread = thread;
   m_jobEndedEarly = false;
-  m_progressDialog->Attach(&m_engine.keepRunning, &m_gate);
+  m_progressDialog->Attach(&engine.keepRunning, &m_gate);
   m_progressDialog->Prepare();
   thread->start(QThread::LowestPriority);
   if (!m_jobEndedEarly) m_progressDialog->exec();
   m_jobEndedEarly = false;
+  // The imaged drive is closed again once the thread has ended (it may be gone already).
+  if (kind == JobKind::ImagingJob) {
+    if (runningThread) runningThread->wait();
+    m_imagingEngine.reset();
+  }
 
   if (kind == JobKind::SaveJob) {
     m_treeView->OnNodesChanged();  // a save may have renamed entries whose names were taken
@@ -167,7 +178,7 @@ void CMainFrame::OnStartJob(JobKind kind) {
 }
 
 void CMainFrame::OnJobDone() {
-  m_engine.keepRunning = 0;
+  JobEngine().keepRunning = 0;
   m_gate.Open();
   if (workerThread != nullptr) m_lastSave = workerThread->Report().save;
   if (m_progressDialog->isVisible()) {
@@ -231,6 +242,7 @@ void CMainFrame::OnRunWizard() {
   };
   host.onShowHelp = [this](const QString& topic) { ShowHelpContents(QString(topic).remove(QStringLiteral("::/"))); };
   CWizardSheet wizard(m_engine, host, this);
+  SheetPages pages(wizard);
   if (wizard.exec() != QDialog::Accepted) {
     UpdateCommands();
     return;
@@ -238,6 +250,15 @@ void CMainFrame::OnRunWizard() {
   logEntry = std::make_shared<LogEntry>();
   logEntry->processText = wizard.logEntry->processText;
   logEntry->description = wizard.logEntry->description;
+  if (wizard.jobChoice == kCreateImage) {
+    // The image is copied from a state of its own: the shown scan, its source and whether it
+    // is saved stay as they were.
+    m_imagingEngine = pages.TakeImagingEngine();
+    imageFilePath = pages.ImagePath();
+    if (m_imagingEngine) OnStartJob(JobKind::ImagingJob);
+    UpdateCommands();
+    return;
+  }
   scanInfoUnsaved = 1;
   m_sourcePath = wizard.sourcePath;
   m_sourceMatchesTree = true;
@@ -245,12 +266,6 @@ void CMainFrame::OnRunWizard() {
     case 1: OnStartJob(JobKind::DirectoryScanJob); break;
     case 2:
     case 3: OnStartJob(JobKind::SignatureSearchJob); break;
-    case 4:
-      scanInfoUnsaved = 0;
-      m_sourceMatchesTree = false;
-      imageFilePath = QDir(wizard.imageFolder).filePath(wizard.imageFileName);
-      OnStartJob(JobKind::ImagingJob);
-      break;
     default: break;
   }
   UpdateCommands();
@@ -430,7 +445,7 @@ void CMainFrame::OnFindNext() {
 }
 
 void CMainFrame::UpdateCommands() {
-  const bool busy = m_engine.keepRunning.load() != 0;
+  const bool busy = workerThread != nullptr || m_engine.keepRunning.load() != 0;
   const bool hasItems = m_treeView != nullptr && m_treeView->HasItems();
   const bool anyChecked = selectedFiles + selectedFolders > 0;
   const bool allChecked = m_engine.scanRoot != nullptr && m_engine.scanRoot->checked == 1;
@@ -451,7 +466,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   if (workerThread != nullptr) {
     // Stop the job and close once it has ended; the thread is never left running.
     m_closeAfterJob = true;
-    m_engine.keepRunning = 0;
+    JobEngine().keepRunning = 0;
     if (QMessageBox* question = m_progressDialog->StopQuestion()) question->done(QMessageBox::No);
     m_gate.Open();
     event->ignore();

@@ -131,8 +131,13 @@ class CMainFrame : public QMainWindow {
   QString SourceForSave();
   void ResetViews();
 
+  // The state the running job works on: Create Image copies from a state of its own, so the scan
+  // shown meanwhile stays whole; every other job works on m_engine.
+  EngineState& JobEngine() { return m_imagingEngine ? *m_imagingEngine : m_engine; }
+
   // Job members.
   QString imageFilePath;
+  std::shared_ptr<EngineState> m_imagingEngine;  // the drive being imaged; null between images
   std::shared_ptr<LogEntry> logEntry;
   CTXtndListView* m_listView = nullptr;
   CTXtndTreeView* m_treeView = nullptr;

@@ -2,15 +2,18 @@
 // Reading, creating and showing the tips.
 #include "TipOfTheDay.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace restora {
 
@@ -19,6 +22,13 @@ namespace {
 const char* const kSupportTip =
     "Did you know... if a recovery does not find what you lost, our technical support helps: call +1 555 0100 "
     "or write to support@ferrolin.example.";
+
+const QString kShowAtStartupKey = QStringLiteral("Tips/StartUp");
+
+std::unique_ptr<QSettings> UserSettings() {
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Ferrolin Restora 1.0"),
+                                     QStringLiteral("Ferrolin Restora"));
+}
 
 QStringList ReadTips(const QString& path) {
   QFileInfo info(path);
@@ -42,6 +52,8 @@ QStringList ReadTips(const QString& path) {
 
 }  // namespace
 
+bool TipOfTheDay::ShowAtStartup() { return UserSettings()->value(kShowAtStartupKey, 1).toInt() != 0; }
+
 QString TipOfTheDay::DefaultTipsFile() {
   return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("stips.txt"));
 }
@@ -59,6 +71,10 @@ TipOfTheDay::TipOfTheDay(const QString& tipsFile, QWidget* parent) : QDialog(par
   QPushButton* next = buttons->addButton(QStringLiteral("&Next Tip"), QDialogButtonBox::ActionRole);
   layout->addWidget(heading);
   layout->addWidget(m_text, 1);
+  auto* atStartup = new QCheckBox(QStringLiteral("&Show tips on startup"), this);
+  atStartup->setChecked(ShowAtStartup());
+  connect(atStartup, &QCheckBox::toggled, this, [](bool on) { UserSettings()->setValue(kShowAtStartupKey, on ? 1 : 0); });
+  layout->addWidget(atStartup);
   layout->addWidget(buttons);
   connect(next, &QPushButton::clicked, this, &TipOfTheDay::ShowNext);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);

@@ -18,6 +18,8 @@ class TipOfTheDay : public QDialog {
   // The user's data folder's "stips.txt".
   static QString DefaultTipsFile();
   QString CurrentTip() const;
+  // The dialog's own "Show tips on startup" option, kept in the user's settings (on at first).
+  static bool ShowAtStartup();
 
  private:
   void ShowNext();

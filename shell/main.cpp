@@ -2,7 +2,7 @@
 // restora: the desktop program.
 #include <QApplication>
 
-#include "MainFrame.h"
+#include "CRecoveryApp.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Ferrolin Restora"));
   QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
   Q_INIT_RESOURCE(restora);
-  restora::CMainFrame frame;
-  frame.show();
+  restora::CRecoveryApp recoveryApp;
+  if (!recoveryApp.InitInstance()) return 1;
   return app.exec();
 }

@@ -59,7 +59,7 @@ bool CWizardSheet::RunOnStartupSetting() {
   return settings.value(kStartupKey, 0).toInt() != 0;
 }
 
-void CWizardSheet::setPage(int id, WizardPageBase* page) {
+void CWizardSheet::setPage(int id, QWizardPage* page) {
   if (QWizard::page(id) != nullptr) {
     QWizardPage* old = QWizard::page(id);
     removePage(id);
@@ -95,7 +95,11 @@ void CWizardSheet::onCurrentIdChanged(int id) {
 }
 
 void CWizardSheet::onHelpRequested() {
-  if (auto* page = qobject_cast<WizardPageBase*>(currentPage())) m_host.showHelp(page->helpTopic());
+  if (auto* page = qobject_cast<WizardPageBase*>(currentPage())) {
+    m_host.showHelp(page->helpTopic());
+  } else if (currentPage() != nullptr) {
+    m_host.showHelp(currentPage()->property("helpTopic").toString());
+  }
 }
 
 }  // namespace restora

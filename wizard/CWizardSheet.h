@@ -37,8 +37,8 @@ class CWizardSheet : public QWizard {
   ~CWizardSheet() override;
 
   // The full image page and file-type page replace the plain stand-ins put here at first.
-  void setImagePage(WizardPageBase* page) { setPage(kImagePage, page); }
-  void setFileTypePage(WizardPageBase* page) { setPage(kFileTypePage, page); }
+  void setImagePage(QWizardPage* page) { setPage(kImagePage, page); }
+  void setFileTypePage(QWizardPage* page) { setPage(kFileTypePage, page); }
 
   EngineState& engine() { return m_engine; }
   WizardHost& host() { return m_host; }
@@ -66,7 +66,7 @@ class CWizardSheet : public QWizard {
   uint8_t jobChoice = kNoJob;
 
  private:
-  void setPage(int id, WizardPageBase* page);
+  void setPage(int id, QWizardPage* page);
   void onCurrentIdChanged(int id);
   void onHelpRequested();
 
