@@ -112,6 +112,7 @@ bool CWizardSignaturesPage::validatePage() {
   if (!m_finishEnabled) return false;
   uint32_t count = 0;
   m_host.engine().signatureList = BuildSelectedList(m_host.allFileTypes(), m_sizeBox->text().toStdU16String(), count);
+  m_host.engine().cutAtFormatEnd = cutAtFormatEnd();
   WizardJobLog& log = m_host.logEntry();
   log.state = 0;
   log.description = QStringLiteral("%1 file type(s) to search").arg(count);
