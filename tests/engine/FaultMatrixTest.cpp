@@ -69,12 +69,12 @@ class FaultMatrix : public ::testing::TestWithParam<std::tuple<int, Job, Fault>>
       return run.found != healthy.found;
     }
     if (job == Job::Image) {
-      if (!stopped) EXPECT_EQ(run.image.size(), healthy.image.size()) << where;
+      if (!stopped) { EXPECT_EQ(run.image.size(), healthy.image.size()) << where; }
       EXPECT_TRUE(test::ZerosWhereReadsFailed(run.image, healthy.image)) << where << ": other bytes";
       return run.image != healthy.image;
     }
     EXPECT_FALSE(run.escaped) << where;
-    if (!stopped) EXPECT_EQ(run.saved.size(), healthy.saved.size()) << where << ": every entry is still created";
+    if (!stopped) { EXPECT_EQ(run.saved.size(), healthy.saved.size()) << where << ": every entry is still created"; }
     size_t differing = 0;
     for (const auto& [path, content] : run.saved) {
       const auto match = healthy.saved.find(path);
@@ -93,9 +93,9 @@ TEST_P(FaultMatrix, EndsSoundly) {
   const JobRun healthy(volume.bytes, job);
   ASSERT_EQ(healthy.opened, 1);
   ASSERT_EQ(healthy.result, 1);
-  if (IsScan(job)) ASSERT_EQ(test::TreeFault(healthy.state), "");
-  if (job == Job::Image) ASSERT_EQ(healthy.image, ExpectedImage({}));
-  if (IsSave(job)) ASSERT_GE(healthy.saved.size(), 4u);
+  if (IsScan(job)) { ASSERT_EQ(test::TreeFault(healthy.state), ""); }
+  if (job == Job::Image) { ASSERT_EQ(healthy.image, ExpectedImage({})); }
+  if (IsSave(job)) { ASSERT_GE(healthy.saved.size(), 4u); }
   ASSERT_FALSE(healthy.escaped);
   const uint64_t sectorsPerRecord = healthy.state.volumeInfo.sectorsPerRecord;
   const uint64_t reads = healthy.faults->ReadCount();
@@ -123,7 +123,7 @@ TEST_P(FaultMatrix, EndsSoundly) {
             EXPECT_TRUE(MayLose(lost, bad, sectorsPerRecord)) << where << ": lost " << std::get<0>(lost);
           }
         }
-        if (job == Job::Image) EXPECT_EQ(run.image, ExpectedImage({bad / 63})) << where;
+        if (job == Job::Image) { EXPECT_EQ(run.image, ExpectedImage({bad / 63})) << where; }
         if (job == Job::SaveFiles && volume.ntfs) {
           size_t differing = 0;
           for (const auto& [path, content] : run.saved) differing += healthy.saved.count(path) && content != healthy.saved.at(path);
@@ -144,7 +144,7 @@ TEST_P(FaultMatrix, EndsSoundly) {
         }
         EXPECT_EQ(run.result, 1) << where;
         CheckAgainst(run, healthy, where);
-        if (limit >= volume.bytes.size() && IsScan(job)) EXPECT_EQ(run.found, healthy.found) << where;
+        if (limit >= volume.bytes.size() && IsScan(job)) { EXPECT_EQ(run.found, healthy.found) << where; }
       }
       break;
     case Fault::DiesAfterReads:
@@ -157,7 +157,7 @@ TEST_P(FaultMatrix, EndsSoundly) {
         }
         EXPECT_EQ(run.result, 1) << where;
         CheckAgainst(run, healthy, where);
-        if (k >= reads && IsScan(job)) EXPECT_EQ(run.found, healthy.found) << where;
+        if (k >= reads && IsScan(job)) { EXPECT_EQ(run.found, healthy.found) << where; }
       }
       break;
     case Fault::StopAtCheck: {
