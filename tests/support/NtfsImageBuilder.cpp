@@ -2,6 +2,9 @@
 // Laying out synthetic NTFS volumes byte by byte.
 #include "NtfsImageBuilder.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -369,6 +372,21 @@ std::vector<uint8_t> NtfsImageBuilder::Build() const {
     std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
   });
   return image;
+}
+
+bool NtfsImageBuilder::WriteImageFile(const std::string& path) const {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  Lay([&out](uint64_t offset, const std::vector<uint8_t>& bytes) {
+    out.seekp(static_cast<std::streamoff>(offset));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  });
+  out.close();
+  if (!out) return false;
+  // The file gets the volume's length; everything unwritten stays a hole.
+  std::error_code error;
+  std::filesystem::resize_file(path, geometry_.totalSectors * kSector, error);
+  return !error;
 }
 
 }  // namespace restora::test

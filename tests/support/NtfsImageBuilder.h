@@ -116,6 +116,9 @@ class NtfsImageBuilder {
   NtfsFileRecord TableRecord() const;
 
   std::vector<uint8_t> Build() const;
+  // The volume as a sparse image file of its full length (the benchmarks' large volumes).
+  bool WriteImageFile(const std::string& path) const;
+  const NtfsGeometry& Geometry() const { return geometry_; }
 
  private:
   // Calls place(offset, bytes) for everything the image holds.
