@@ -259,7 +259,8 @@ TEST(NtfsData, WindowsCompressedUnitsMatchTheSleuthKit) {
   std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(node.location * 512 + 0x20), 8, 0);
   ASSERT_EQ(test::OpenMemorySource(state, bytes), 1);
   MemoryFile out;
-  EXPECT_EQ(CopyNtfsData(state, node, out), 1);
+  // The record holds only the file's first 1392 KiB, so the copy is short of its size: incomplete.
+  EXPECT_EQ(CopyNtfsData(state, node, out), 0);
   const std::vector<uint8_t> whole = RunCommand("icat '" + image + "' 38");
   ASSERT_EQ(whole.size(), 2949120u);
   ASSERT_EQ(out.bytes.size(), 1392u * 1024u);

@@ -19,14 +19,14 @@ std::vector<uint8_t> BootSector(Base base) {
   std::vector<uint8_t> image = (base == kFat16 ? test::FatImageBuilder::Fat16(8192) : test::FatImageBuilder::Fat32(8192)).Take();
   image.resize(512);
   if (base == kFat16) StoreU16(image, 0x13, 0), StoreU32(image, 0x20, 70000);  // the 32-bit total
-  if (base == kFat32) StoreU32(image, 0x24, 70000);  // a FAT size above 16 bits
+  if (base == kFat32) StoreU32(image, 0x24, 70000), StoreU32(image, 0x20, 1u << 24);  // a FAT size above 16 bits
   return image;
 }
 
 TEST(BootSector, EveryMarkIsNeeded) {
   struct Case { Base base; size_t at; uint64_t value; int bytes; bool accepted; };
   const Case cases[] = {
-      {kFat16, 0x15, 0xF0, 1, false}, {kFat16, 0x26, 0x28, 1, false}, {kFat16, 0x0B, 1024, 2, false},
+      {kFat16, 0x15, 0xF0, 1, false}, {kFat16, 0x26, 0x28, 1, false}, {kFat16, 0x0B, 1000, 2, false},
       {kFat16, 0x3A, '2', 1, false},  {kFat16, 511, 0, 1, false},    {kFat16, 3, 0x58585858, 4, true},
       {kFat32, 0x0E, 1, 2, false},    {kFat32, 0x52, 0x58585858, 4, false},
       {kNtfs, 0, 0xE9, 1, false},   {kNtfs, 0x0B, 1, 1, false},     {kNtfs, 0x0D, 0, 1, false},
