@@ -66,10 +66,9 @@ for disk in mbr gpt; do
     else
       fls -o "$start" -r -p -l $disk.img >fls-all.txt
       fls -o "$start" -r -d -p -l $disk.img >fls-deleted.txt
-      python3 "$src/tests/real/fat_fls_compare.py" --scan part.json --fls-all fls-all.txt \
-        --fls-deleted fls-deleted.txt --manifest $volume.tsv >/dev/null
+      python3 "$src/tests/real/lib/fat_vs_fls.py" part.json fls-all.txt fls-deleted.txt $volume.tsv >/dev/null
     fi
-    python3 "$src/tests/real/recover_check.py" $volume.img $volume.tsv "out-$disk/#/$folder" >/dev/null
+    python3 "$src/tests/real/lib/recover_check.py" $volume.img $volume.tsv "out-$disk/#/$folder" >/dev/null
   done
 
   # The saved scan reopens each partition from the disk and saves the same bytes.
