@@ -36,9 +36,9 @@ echo "== restora-cli recover $image --to $out/recovered"
 echo
 echo "== recovered files against the originals"
 # numbers.csv had no long name, so it comes back under its 8.3 name with the deletion mark.
-got=$(cd "$out/recovered/#" && sha256sum Documents/Letters/letter-to-a-friend.txt Photos/holiday-photo.jpg Documents/XUMBERS.CSV |
+got=$(cd "$out/recovered/#" && sha256sum Documents/Letters/letter-to-a-friend.txt Photos/holiday-photo.jpg Documents/xumbers.csv |
       sed -e 's| Documents/Letters/letter-to-a-friend.txt| letter.txt|' -e 's| Photos/holiday-photo.jpg| holiday-photo.jpg|' \
-          -e 's| Documents/XUMBERS.CSV| numbers.csv|')
+          -e 's| Documents/xumbers.csv| numbers.csv|')
 if [ "$got" = "$expected" ]; then
   echo "all 3 deleted files recovered byte for byte"
 else

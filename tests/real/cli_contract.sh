@@ -74,12 +74,14 @@ python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["comple
 expect 0 "$cli" recover "$fat16" --to "$work" --only '*/Deepest/*' --only 'Old Projects/sub dir'
 mv "$work/#" "$work/only"
 [[ $(cd "$work/only" && find . -type f | LC_ALL=C sort | tr '\n' ';') == \
-   "./Documents/Deep/Deeper/Deepest/old photo.jpg;./Documents/Deep/Deeper/Deepest/日本語のファイル名.txt;./Old Projects/sub dir/XATA.CSV;" ]] ||
+   "./Documents/Deep/Deeper/Deepest/old photo.jpg;./Documents/Deep/Deeper/Deepest/日本語のファイル名.txt;./Old Projects/sub dir/xata.csv;" ]] ||
   fail "--only saved other entries: $(cd "$work/only" && find . -type f)"
 mkdir "$work/none" "$work/blocked"
 expect 0 "$cli" recover "$fat16" --to "$work/none" --only 'no such file'
 [[ -z $(ls -A "$work/none/#") ]] && grep -q "no entry to save matches" "$work/last.err" || fail "a pattern matching nothing"
-refused "" recover "$fat16" --to "$work/missing"
+expect 0 "$cli" recover "$fat16" --to "$work/made" --only "*/Deepest/*"  # a missing folder is made
+[[ -d "$work/made/#" ]] || fail "recover did not make its destination folder"
+refused "" recover "$fat16" --to "$work/missing/below"  # its parent must exist
 refused "" recover "$fat16" --to "$volumes/fat16.tsv"
 refused "" recover "$work/no-such.img" --to "$work/none"
 echo "not a folder" >"$work/blocked/#"
