@@ -51,6 +51,7 @@ void PrintTreeList(std::FILE* out, const EngineState& state) {
   // One path buffer for the whole walk; each open level remembers where its names start, so a
   // deep tree costs memory in proportion to its depth, not its depth squared.
   std::string path;
+  std::string line;
   std::vector<std::pair<const ScanNode*, size_t>> levels{{state.scanRoot->firstChild, 0}};
   while (!levels.empty()) {
     const ScanNode* node = levels.back().first;
@@ -61,10 +62,11 @@ void PrintTreeList(std::FILE* out, const EngineState& state) {
     levels.back().first = node->next;
     path.resize(levels.back().second);
     path += Utf16ToUtf8(node->name);
-    std::fprintf(out, "%s %llu ", StatusWord(node->status), static_cast<unsigned long long>(node->size));
-    if (node->overwritten != kOverwrittenUnknown) std::fprintf(out, "%u%% ", node->overwritten);
-    std::fwrite(path.data(), 1, path.size(), out);  // a name may hold a NUL
-    std::fputc('\n', out);
+    // One write per line, built without printf: listings of millions of entries are common.
+    line.assign(StatusWord(node->status)).append(" ").append(std::to_string(node->size)).append(" ");
+    if (node->overwritten != kOverwrittenUnknown) line.append(std::to_string(node->overwritten)).append("% ");
+    line.append(path).append("\n");
+    std::fwrite(line.data(), 1, line.size(), out);  // a name may hold a NUL
     if (node->firstChild != nullptr) {
       path += '/';
       levels.emplace_back(node->firstChild, path.size());

@@ -31,7 +31,12 @@ int OpenPartitionsOf(EngineState& state, const std::string& path, const std::fun
 int OpenJobSource(EngineState& state, const std::string& path, bool asDisk, std::string* error) {
   CleanUp(state);
   if (OpenSourcePath(state, path, asDisk, error)) return 1;
+  // A boot sector recognised as a volume but refused for its values is a damaged volume, not a
+  // disk: its 0x55AA mark would let its boot code pass for a partition table, whose refusal would
+  // hide the reason.
+  const bool refusedVolume = !state.refusal.empty();
   CleanUp(state);
+  if (refusedVolume) return 0;
   // Not a volume: a whole disk (or an image of one) is scanned partition by partition.
   std::string partitionError;
   if (!asDisk && OpenPartitionsOf(state, path, nullptr, &partitionError)) return 1;

@@ -29,6 +29,8 @@ void Recognize(PosixSourceReader& disk, PartitionReport& report) {
   if (opened) {
     report.kind = probe.volumeInfo.kind;
     report.usable = true;
+  } else if (!probe.refusal.empty()) {
+    report.note = probe.refusal;  // a FAT or NTFS boot sector whose values describe no volume
   } else if (probe.volumeInfo.kind == SourceKind::Ntfs) {
     report.note = "NTFS volume without a readable master file table";
   } else {

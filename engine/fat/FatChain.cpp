@@ -2,6 +2,8 @@
 // Cluster positions, the FAT sector cache and the cluster chain walk.
 #include "FatChain.h"
 
+#include <algorithm>
+
 #include "ByteReader.h"
 #include "SectorRead.h"
 
@@ -59,34 +61,59 @@ bool IsChainCluster(const VolumeInfo& info, uint64_t value) {
 
 FatTable::FatTable(EngineState& state) : state_(state) {}
 
-const FatTable::Sector* FatTable::Load(uint64_t sector) {
-  if (auto hit = slotOf_.find(sector); hit != slotOf_.end()) return &slots_[hit->second];
-  Sector loaded{};
+int FatTable::ReadInto(Block& block, uint32_t index, uint32_t count) {
   ++sectorReads_;
-  if (!ReadSectors(state_, sector, loaded)) return nullptr;
-  size_t slot = slots_.size();
-  if (slot < kMaxCachedSectors) {
-    slots_.push_back(loaded);
-    slotSector_.push_back(sector);
+  const std::span<uint8_t> bytes(block.bytes.data() + size_t{index} * kSectorSize, size_t{count} * kSectorSize);
+  if (!ReadSectors(state_, block.firstSector + index, bytes)) return 0;
+  const uint64_t bits = count == 64 ? ~uint64_t{0} : ((uint64_t{1} << count) - 1);
+  block.readMask |= bits << index;
+  return 1;
+}
+
+FatTable::Block* FatTable::Load(uint64_t blockIndex) {
+  if (auto hit = slotOf_.find(blockIndex); hit != slotOf_.end()) return blocks_[hit->second].get();
+  size_t slot = blocks_.size();
+  if (slot < kMaxCachedBlocks) {
+    blocks_.push_back(std::make_unique<Block>());
+    slotBlock_.push_back(blockIndex);
   } else {
     slot = nextEvict_;
-    nextEvict_ = (nextEvict_ + 1) % kMaxCachedSectors;
-    slotOf_.erase(slotSector_[slot]);
-    slots_[slot] = loaded;
-    slotSector_[slot] = sector;
+    nextEvict_ = (nextEvict_ + 1) % kMaxCachedBlocks;
+    slotOf_.erase(slotBlock_[slot]);
+    slotBlock_[slot] = blockIndex;
   }
-  slotOf_.emplace(sector, slot);
-  return &slots_[slot];
+  slotOf_.emplace(blockIndex, slot);
+  Block& block = *blocks_[slot];
+  block.readMask = 0;
+
+  // The block ends where the first FAT's entries end, so nothing past the table is read; a sector
+  // beyond that end (an entry asked for past fatEntryCount) is read alone when it is asked for.
+  const VolumeInfo& info = state_.volumeInfo;
+  const uint64_t fatSectors = (info.fatEntryCount + EntriesPerFatSector(info) - 1) / EntriesPerFatSector(info);
+  const uint64_t first = blockIndex * kBlockSectors;
+  block.firstSector = info.fat1Sector + first;
+  const uint32_t sectors = first < fatSectors ? static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, fatSectors - first)) : 0;
+  if (sectors > 0 && !ReadInto(block, 0, sectors)) {
+    for (uint32_t index = 0; index < sectors; ++index) (void)ReadInto(block, index, 1);
+  }
+  return &block;
 }
 
 int FatTable::Entry(uint32_t cluster, uint32_t* value) {
   const VolumeInfo& info = state_.volumeInfo;
-  const uint32_t perSector = EntriesPerFatSector(info);
-  const Sector* sector = Load(info.fat1Sector + cluster / perSector);
-  if (sector == nullptr) return 0;
-  const Bytes bytes(*sector);
-  const size_t index = cluster % perSector;
-  *value = IsFat16(info) ? LoadU16(bytes, index * 2) : LoadU32(bytes, index * 4);
+  const unsigned shift = IsFat16(info) ? 8 : 7;  // 256 or 128 entries in a 512-byte sector
+  const uint64_t fatSector = cluster >> shift;
+  const uint64_t blockIndex = fatSector / kBlockSectors;
+  if (blockIndex != lastBlockIndex_) {
+    lastBlock_ = Load(blockIndex);
+    lastBlockIndex_ = blockIndex;
+  }
+  Block* block = lastBlock_;
+  const auto index = static_cast<uint32_t>(fatSector % kBlockSectors);
+  if ((block->readMask >> index & 1) == 0 && !ReadInto(*block, index, 1)) return 0;
+  const Bytes bytes(std::span<const uint8_t>(block->bytes.data() + size_t{index} * kSectorSize, kSectorSize));
+  const size_t entry = cluster & ((1u << shift) - 1);
+  *value = IsFat16(info) ? LoadU16(bytes, entry * 2) : LoadU32(bytes, entry * 4);
   return 1;
 }
 

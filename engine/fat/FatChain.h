@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -34,10 +35,13 @@ uint32_t FatClusterBytes(const VolumeInfo& info);
 // and up on FAT32), and on FAT32 without any of the top four bits set.
 bool IsChainCluster(const VolumeInfo& info, uint64_t value);
 
-// Reads entries of the first FAT one 512-byte sector at a time and keeps the sectors it has
-// loaded, so that a walk touching the same FAT sector again (every folder of a scan, every file
-// a writer saves) reads it only once. Holds at most kMaxCachedSectors; past that the oldest
-// loaded sector is dropped first. A failed read is not cached.
+// Reads entries of the first FAT in blocks of kBlockSectors sectors and keeps the blocks it has
+// loaded, so that a walk touching the same part of the FAT again (every folder of a scan, every
+// file a writer saves, the overwritten share of every deleted file) reads it only once, and a
+// walk along a long chain costs one read per 32 KiB of FAT rather than one per sector. A block
+// whose read fails is read again sector by sector, so a failed sector costs only its own
+// entries; a sector that still failed is tried again when one of its entries is asked for.
+// Holds at most kMaxCachedBlocks; past that the oldest loaded block is dropped first.
 class FatTable {
  public:
   explicit FatTable(EngineState& state);
@@ -48,19 +52,30 @@ class FatTable {
   // Returns 1 when its FAT sector could be read, 0 when the read failed.
   int Entry(uint32_t cluster, uint32_t* value);
 
+  // Reads issued to the source so far.
   uint64_t SectorReads() const { return sectorReads_; }
 
-  static constexpr size_t kMaxCachedSectors = 32768;  // 16 MiB of FAT
+  static constexpr uint32_t kBlockSectors = 64;    // 32 KiB of FAT per read
+  static constexpr size_t kMaxCachedBlocks = 512;  // 16 MiB of FAT
 
  private:
-  using Sector = std::array<uint8_t, kSectorSize>;
-  const Sector* Load(uint64_t sector);
+  struct Block {
+    uint64_t firstSector = 0;
+    uint64_t readMask = 0;  // bit i: sector i of the block holds what the source gave
+    std::array<uint8_t, size_t{kBlockSectors} * kSectorSize> bytes{};
+  };
+  Block* Load(uint64_t blockIndex);
+  int ReadInto(Block& block, uint32_t index, uint32_t count);
 
   EngineState& state_;
-  std::unordered_map<uint64_t, size_t> slotOf_;  // FAT sector -> index into slots_
-  std::vector<Sector> slots_;
-  std::vector<uint64_t> slotSector_;  // the sector each slot holds
-  size_t nextEvict_ = 0;              // oldest slot, once all slots are in use
+  std::unordered_map<uint64_t, size_t> slotOf_;  // block index -> index into blocks_
+  std::vector<std::unique_ptr<Block>> blocks_;
+  std::vector<uint64_t> slotBlock_;  // the block index each slot holds
+  size_t nextEvict_ = 0;             // oldest slot, once all slots are in use
+  // The block the last entry came from: walks read neighbouring entries, so most calls skip
+  // the lookup.
+  uint64_t lastBlockIndex_ = UINT64_MAX;
+  Block* lastBlock_ = nullptr;
   uint64_t sectorReads_ = 0;
 };
 

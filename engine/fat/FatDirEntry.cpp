@@ -147,20 +147,19 @@ std::u16string ShortEntryName(Bytes entry) {
 }
 
 void PrependLongNamePart(std::u16string& longName, Bytes entry) {
-  std::u16string part;
+  // A part holds at most 13 units: gathered on the stack, since this runs for every long-name
+  // entry of a volume.
+  std::array<char16_t, std::size(kLongNameOffsets)> part{};
+  size_t length = 0;
   for (const size_t offset : kLongNameOffsets) {
     const char16_t unit = LoadU16(entry, offset);
     if (unit == 0) break;
-    part.push_back(unit);
+    part[length++] = unit;
   }
-  while (!part.empty() && part.back() == 0xFFFF) part.pop_back();
-  if (part.size() >= kLongNameCapacity) {
-    part.resize(kLongNameCapacity);
-    longName = std::move(part);
-    return;
-  }
-  if (longName.size() > kLongNameCapacity - part.size()) longName.resize(kLongNameCapacity - part.size());
-  longName.insert(0, part);
+  while (length > 0 && part[length - 1] == 0xFFFF) --length;
+  static_assert(std::size(kLongNameOffsets) < kLongNameCapacity);
+  if (longName.size() > kLongNameCapacity - length) longName.resize(kLongNameCapacity - length);
+  longName.insert(0, part.data(), length);
 }
 
 bool IsPendingDuplicate(const FolderParse& parse, uint32_t firstCluster) {

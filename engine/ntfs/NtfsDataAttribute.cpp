@@ -120,8 +120,9 @@ std::vector<ExtensionRecord> ListedExtensions(EngineState& state, Bytes record, 
       list.assign(value.begin(), value.end());
     }
   });
-  const uint64_t self = LoadU32(record, 0x2C);
   std::vector<ExtensionRecord> extensions;
+  if (list.empty()) return extensions;  // most records have no list: no set to build
+  const uint64_t self = LoadU32(record, 0x2C);
   std::unordered_set<uint64_t> listed{self};
   const Bytes entries(list);
   size_t offset = 0;

@@ -74,7 +74,7 @@ void SaveEntry(SaveContext& context, ScanNode& node, uint32_t& counter, FolderFr
     Report(context, std::move(entry));
     return;
   }
-  if (!created.file) {  // the folder of a partition where nothing was found
+  if (!created.file) {  // a folder with nothing below it
     Report(context, std::move(entry));
     return;
   }
@@ -131,7 +131,9 @@ CreatedEntry CreateEntry(SaveContext& context, ScanNode& node, uint32_t& counter
   CreatedEntry result;
   for (unsigned attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
     const std::string name = SafeFileName(node.name);
-    const bool folder = node.firstChild != nullptr || IsPartitionFolder(context.state, node);
+    // A folder with nothing below it (an empty deleted folder, a search that found nothing) is
+    // still made as a folder, never as an empty file of its name.
+    const bool folder = node.firstChild != nullptr || node.IsFolderStatus() || IsPartitionFolder(context.state, node);
     const CreateStatus status =
         folder ? context.destination.CreateFolder(name) : context.destination.CreateFile(name, &result.file);
     if (status == CreateStatus::Done) {
