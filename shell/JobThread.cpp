@@ -92,26 +92,14 @@ void JobThread::RunDirectoryScan() {
   if (!m_imageSourceOpened) {
     m_entry->processText = QStringLiteral("Processing directory structure for ") + m_entry->processText.mid(9);
   }
-  const QString text = m_entry->processText;
-  m_entry->state = LogState::Running;
-  SendEntry();
-  m_result = RunJob(m_engine, m_request, &m_report);
-  m_entry->state = m_result == 1 ? LogState::Completed : LogState::Aborted;
-  m_entry->processText = (m_result == 1 ? QStringLiteral("Completed ") : QStringLiteral("Aborted ")) + text;
-  SendEntry();
+  RunWithLogRow(m_entry->processText);
   emit umFillTree();
 }
 
 void JobThread::RunSignatureSearch() {
   m_entry->processText = QStringLiteral("Searching for known file type(s)");
   m_entry->description = QString(28, QLatin1Char('-'));
-  m_entry->state = LogState::Running;
-  SendEntry();
-  m_result = RunJob(m_engine, m_request, &m_report);
-  m_entry->state = m_result == 1 ? LogState::Completed : LogState::Aborted;
-  m_entry->processText = m_result == 1 ? QStringLiteral("Completed searching for known file type(s)")
-                                       : QStringLiteral("Aborted searching for known file type(s)");
-  SendEntry();
+  RunWithLogRow(QStringLiteral("searching for known file type(s)"));
   emit umFillTree();
 }
 
@@ -138,8 +126,9 @@ void JobThread::RunSave() {
   SendEntry();
 }
 
-void JobThread::RunImaging() {
-  const QString text = m_entry->processText;
+void JobThread::RunImaging() { RunWithLogRow(m_entry->processText); }
+
+void JobThread::RunWithLogRow(QString text) {
   m_entry->state = LogState::Running;
   SendEntry();
   m_result = RunJob(m_engine, m_request, &m_report);

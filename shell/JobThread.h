@@ -49,6 +49,8 @@ class JobThread : public QThread {
   void RunSignatureSearch();
   void RunSave();
   void RunImaging();
+  // Runs the request with the log row running, then marks it "Completed TEXT" or "Aborted TEXT".
+  void RunWithLogRow(QString text);
   void SendEntry() { emit umLogEntry(m_entry.get()); }
 
   EngineState& m_engine;

@@ -26,6 +26,7 @@
 #include "SourceGuard.h"
 #include "Themes.h"
 #include "ThreadControllerDialog.h"
+#include "TotalsText.h"
 
 namespace restora {
 
@@ -81,19 +82,7 @@ QString CMainFrame::PaneText(int pane) const {
 
 QString CMainFrame::TotalsText(int pane, uint64_t bytes, uint32_t files, uint32_t folders) {
   if (pane != 1 && pane != 2) return {};
-  const char* word = pane == 1 ? "Total" : "Selected";
-  double value = 0;
-  const char* unit = "GB";
-  if (bytes < 1048576ULL) {
-    value = static_cast<double>(bytes) / 1024.0;
-    unit = "KB";
-  } else if (bytes < 1073741824ULL) {
-    value = static_cast<double>(bytes) / 1048576.0;
-    unit = "MB";
-  } else {
-    value = static_cast<double>(bytes) / 1073741824.0;
-  }
-  return QString::asprintf("%s %7.3f %s in %u Files in %u Folders", word, value, unit, files, folders);
+  return restora::TotalsText(pane == 1 ? "Total" : "Selected", bytes, files, folders);
 }
 
 void CMainFrame::SetFindHandlers(std::function<void()> find, std::function<void()> findNext) {
