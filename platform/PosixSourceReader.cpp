@@ -13,6 +13,15 @@
 
 namespace restora {
 
+std::unique_ptr<PosixSourceReader> PosixSourceReader::Wrap(int fd, const std::string& path, const struct stat& info) {
+  // A block device tells its size only through the ioctl; its identity is the device it is.
+  const bool blockDevice = S_ISBLK(info.st_mode);
+  uint64_t size = static_cast<uint64_t>(info.st_size);
+  if (blockDevice && ::ioctl(fd, BLKGETSIZE64, &size) != 0) size = 0;
+  const uint64_t deviceId = blockDevice ? info.st_rdev : info.st_dev;
+  return std::unique_ptr<PosixSourceReader>(new PosixSourceReader(fd, path, size, blockDevice, deviceId));
+}
+
 std::unique_ptr<PosixSourceReader> PosixSourceReader::Open(const std::string& path, std::string* error) {
   auto fail = [&](const std::string& message) {
     if (error != nullptr) *error = message;
@@ -24,14 +33,7 @@ std::unique_ptr<PosixSourceReader> PosixSourceReader::Open(const std::string& pa
   if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) return fail(path + " is neither a file nor a block device");
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return fail("cannot open " + path + ": " + std::strerror(errno));
-  uint64_t size = static_cast<uint64_t>(info.st_size);
-  uint64_t deviceId = info.st_dev;
-  const bool blockDevice = S_ISBLK(info.st_mode);
-  if (blockDevice) {
-    deviceId = info.st_rdev;
-    if (::ioctl(fd, BLKGETSIZE64, &size) != 0) size = 0;
-  }
-  return std::unique_ptr<PosixSourceReader>(new PosixSourceReader(fd, path, size, blockDevice, deviceId));
+  return Wrap(fd, path, info);
 }
 
 std::unique_ptr<PosixSourceReader> PosixSourceReader::Adopt(int fd, const std::string& path, std::string* error) {
@@ -46,14 +48,7 @@ std::unique_ptr<PosixSourceReader> PosixSourceReader::Adopt(int fd, const std::s
   struct stat info {};
   if (::fstat(fd, &info) != 0) return fail("cannot open " + path + ": " + std::strerror(errno));
   if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) return fail(path + " is neither a file nor a block device");
-  uint64_t size = static_cast<uint64_t>(info.st_size);
-  uint64_t deviceId = info.st_dev;
-  const bool blockDevice = S_ISBLK(info.st_mode);
-  if (blockDevice) {
-    deviceId = info.st_rdev;
-    if (::ioctl(fd, BLKGETSIZE64, &size) != 0) size = 0;
-  }
-  return std::unique_ptr<PosixSourceReader>(new PosixSourceReader(fd, path, size, blockDevice, deviceId));
+  return Wrap(fd, path, info);
 }
 
 PosixSourceReader::~PosixSourceReader() { ::close(fd_); }

@@ -7,6 +7,8 @@
 
 #include "SourceReader.h"
 
+struct stat;
+
 namespace restora {
 
 class PosixSourceReader : public SourceReader {
@@ -30,6 +32,8 @@ class PosixSourceReader : public SourceReader {
   uint64_t DeviceId() const { return deviceId_; }
 
  private:
+  // The reader of fd, open read-only, whose stat is info.
+  static std::unique_ptr<PosixSourceReader> Wrap(int fd, const std::string& path, const struct stat& info);
   PosixSourceReader(int fd, std::string path, uint64_t size, bool blockDevice, uint64_t deviceId)
       : fd_(fd), path_(std::move(path)), size_(size), blockDevice_(blockDevice), deviceId_(deviceId) {}
 
