@@ -24,6 +24,12 @@ CWizardSheet::KeptInventory& KeptDrives() {
   return kept;
 }
 
+// The kept inventory, taken anew from sources; a failure is told once the sheet exists.
+DriveInventory Retaken(const InventorySources& sources) {
+  CWizardSheet::TakeInventory(sources);
+  return KeptDrives().drives;
+}
+
 }  // namespace
 
 CWizardSheet::CWizardSheet(EngineState& engine, WizardHost& host, DriveInventory drives, QWidget* parent)
@@ -51,7 +57,7 @@ CWizardSheet::CWizardSheet(EngineState& engine, WizardHost& host, DriveInventory
 }
 
 CWizardSheet::CWizardSheet(EngineState& engine, WizardHost& host, const InventorySources& sources, QWidget* parent)
-    : CWizardSheet(engine, host, (TakeInventory(sources), Kept().drives), parent) {
+    : CWizardSheet(engine, host, Retaken(sources), parent) {
   if (!Kept().error.isEmpty()) {
     ask(QMessageBox::Critical, QStringLiteral("Ferrolin NTFS"),
         QStringLiteral("Failed to read the drive inventory: %1").arg(Kept().error), QMessageBox::Ok);
@@ -84,7 +90,6 @@ bool CWizardSheet::RunOnStartupSetting() {
   RESTORA_STARTUP_SETTINGS(settings);
   return settings.value(kStartupKey, 0).toInt() != 0;
 }
-
 
 QMessageBox::StandardButton CWizardSheet::ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                               QMessageBox::StandardButtons buttons) {
