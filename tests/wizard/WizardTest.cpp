@@ -29,13 +29,6 @@ DriveInventory ImageInventory(const QString& volume) {
   return inventory;
 }
 
-QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& prefix) {
-  for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it) {
-    if ((*it)->text(0).startsWith(prefix)) return *it;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 class WizardTest : public QObject {
@@ -58,7 +51,9 @@ class WizardTest : public QObject {
   CWizardDriveSelectionPage* drivePage() const {
     return static_cast<CWizardDriveSelectionPage*>(m_sheet->page(CWizardSheet::kDriveSelectionPage));
   }
-  QTreeWidgetItem* findItem(const QString& prefix) const { return FindItem(drivePage()->tree(), prefix); }
+  QTreeWidgetItem* findItem(const QString& prefix, QTreeWidget* tree = nullptr) const {
+    return (tree != nullptr ? tree : drivePage()->tree())->findItems(prefix, Qt::MatchStartsWith | Qt::MatchRecursive).value(0);
+  }
   void choose(int job) {
     mainPage()->optionButton(job)->click();
     button(QWizard::NextButton)->click();
@@ -82,14 +77,12 @@ class WizardTest : public QObject {
       m_calls << "log " + entry->processText + " | " + entry->description;
     };
   }
-  void init() {
-    m_calls.clear();
-    m_prompts.clear();
-    m_answer = QMessageBox::Yes;
-  }
   void cleanup() {
     delete m_sheet;
     m_sheet = nullptr;
+    m_calls.clear();
+    m_prompts.clear();
+    m_answer = QMessageBox::Yes;
     QSettings(QSettings::IniFormat, QSettings::UserScope, "Ferrolin Restora 1.0", "Ferrolin Restora").clear();
   }
 
@@ -114,7 +107,7 @@ class WizardTest : public QObject {
   void createImage() {
     makeSheet(ImageInventory(m_volume));
     choose(kCreateImage);
-    m_sheet->imagePage()->onDriveChosen(FindItem(m_sheet->imagePage()->driveTree(), m_volume));
+    m_sheet->imagePage()->onDriveChosen(findItem(m_volume, m_sheet->imagePage()->driveTree()));
     m_sheet->imagePage()->setFileChooser([this](QWidget*, const QString&) { return m_folder.filePath("copy.qxi"); });
     m_sheet->imagePage()->onDestinationButton();
     button(QWizard::FinishButton)->click();
