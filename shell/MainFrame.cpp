@@ -14,8 +14,8 @@
 #include <QTimer>
 
 #include "JobThread.h"
+#include "CWizardImagePage.h"
 #include "CWizardSheet.h"
-#include "SheetPages.h"
 #include "CTXtndListView.h"
 #include "CTXtndTreeView.h"
 #include "PosixDestination.h"
@@ -231,7 +231,6 @@ void CMainFrame::OnRunWizard() {
   };
   host.onShowHelp = [this](const QString& topic) { ShowHelpContents(QString(topic).remove(QStringLiteral("::/"))); };
   CWizardSheet wizard(m_engine, host, this);
-  SheetPages pages(wizard);
   if (wizard.exec() != QDialog::Accepted) {
     UpdateCommands();
     return;
@@ -242,8 +241,8 @@ void CMainFrame::OnRunWizard() {
   if (wizard.jobChoice == kCreateImage) {
     // The image is copied from a state of its own: the shown scan, its source and whether it
     // is saved stay as they were.
-    m_imagingEngine = pages.TakeImagingEngine();
-    imageFilePath = pages.ImagePath();
+    m_imagingEngine = wizard.imagePage()->takeImagingEngine();
+    imageFilePath = wizard.imagePage()->imagePath();
     if (m_imagingEngine) OnStartJob(JobKind::ImagingJob);
     UpdateCommands();
     return;

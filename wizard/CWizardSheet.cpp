@@ -5,9 +5,10 @@
 #include <QSettings>
 
 #include "CWizardDriveSelectionPage.h"
+#include "CWizardImagePage.h"
 #include "CWizardMainPage.h"
-#include "SimpleImagePage.h"
-#include "FileTypeSlotPage.h"
+#include "CWizardSignaturesPage.h"
+#include "SheetPages.h"
 
 namespace restora {
 
@@ -18,30 +19,49 @@ namespace {
                  QStringLiteral("Ferrolin Restora"))
 constexpr const char* kStartupKey = "QX_Restora_Wizard/QX_Restora_StartUp";
 
+CWizardSheet::KeptInventory& KeptDrives() {
+  static CWizardSheet::KeptInventory kept;
+  return kept;
+}
+
+// The kept inventory, taken anew from sources; a failure is told once the sheet exists.
+DriveInventory Retaken(const InventorySources& sources) {
+  CWizardSheet::TakeInventory(sources);
+  return KeptDrives().drives;
+}
+
 }  // namespace
 
-CWizardSheet::CWizardSheet(EngineState& engine, WizardHost& host, const InventorySources& sources, QWidget* parent)
-    : QWizard(parent), m_engine(engine), m_host(host) {
+CWizardSheet::CWizardSheet(EngineState& engine, WizardHost& host, DriveInventory drives, QWidget* parent)
+    : QWizard(parent), inventory(std::move(drives)), m_engine(engine), m_host(host) {
   setWindowTitle(QStringLiteral("Ferrolin Restora Wizard"));
   setWizardStyle(QWizard::ModernStyle);
   setOptions(QWizard::HaveHelpButton | QWizard::NoBackButtonOnStartPage);
   setMinimumSize(640, 480);
+  m_pages = std::make_unique<SheetPages>(*this);
+  m_imagePage = new CWizardImagePage(*m_pages, ImageSourceDisks(inventory));
+  m_fileTypePage = new CWizardSignaturesPage(*m_pages);
+  m_imagePage->setProperty("helpTopic", QStringLiteral("::/") + QLatin1String(CWizardImagePage::kHelpTopic));
+  m_fileTypePage->setProperty("helpTopic", QStringLiteral("::/") + QLatin1String(CWizardSignaturesPage::kHelpTopic));
   setPage(kMainPage, new CWizardMainPage(this));
   setPage(kDriveSelectionPage, new CWizardDriveSelectionPage(this));
-  setPage(kImagePage, new SimpleImagePage(this));
-  setPage(kFileTypePage, new FileTypeSlotPage(this));
+  setPage(kImagePage, m_imagePage);
+  setPage(kFileTypePage, m_fileTypePage);
   setStartId(kMainPage);
 
-  std::string error;
-  if (!EnumerateDrives(sources, inventory, &error)) {
-    ask(QMessageBox::Critical, QStringLiteral("Ferrolin NTFS"),
-        QStringLiteral("Failed to read the drive inventory: %1").arg(QString::fromStdString(error)), QMessageBox::Ok);
-  }
   RESTORA_STARTUP_SETTINGS(settings);
   runWizardOnStartup = settings.value(kStartupKey, 0).toInt() != 0 ? 1 : 0;
 
   connect(this, &QWizard::currentIdChanged, this, &CWizardSheet::onCurrentIdChanged);
   connect(this, &QWizard::helpRequested, this, &CWizardSheet::onHelpRequested);
+}
+
+CWizardSheet::CWizardSheet(EngineState& engine, WizardHost& host, const InventorySources& sources, QWidget* parent)
+    : CWizardSheet(engine, host, Retaken(sources), parent) {
+  if (!Kept().error.isEmpty()) {
+    ask(QMessageBox::Critical, QStringLiteral("Ferrolin NTFS"),
+        QStringLiteral("Failed to read the drive inventory: %1").arg(Kept().error), QMessageBox::Ok);
+  }
 }
 
 CWizardSheet::~CWizardSheet() {
@@ -54,18 +74,21 @@ InventorySources& CWizardSheet::DefaultInventorySources() {
   return sources;
 }
 
+const CWizardSheet::KeptInventory& CWizardSheet::Kept() { return KeptDrives(); }
+
+int CWizardSheet::TakeInventory(const InventorySources& sources) {
+  KeptInventory& kept = KeptDrives();
+  kept = KeptInventory{};
+  std::string error;
+  if (EnumerateDrives(sources, kept.drives, &error)) return 1;
+  kept.drives = DriveInventory{};
+  kept.error = QString::fromStdString(error.empty() ? std::string("unknown error") : error);
+  return 0;
+}
+
 bool CWizardSheet::RunOnStartupSetting() {
   RESTORA_STARTUP_SETTINGS(settings);
   return settings.value(kStartupKey, 0).toInt() != 0;
-}
-
-void CWizardSheet::setPage(int id, QWizardPage* page) {
-  if (QWizard::page(id) != nullptr) {
-    QWizardPage* old = QWizard::page(id);
-    removePage(id);
-    old->deleteLater();
-  }
-  QWizard::setPage(id, page);
 }
 
 QMessageBox::StandardButton CWizardSheet::ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
@@ -81,6 +104,14 @@ void CWizardSheet::offerToSaveScan() {
           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) == QMessageBox::Yes) {
     m_host.saveScanInformation();
   }
+}
+
+void CWizardSheet::accept() {
+  if (jobChoice == kCreateImage) {
+    imageFolder = m_imagePage->imageFolder();
+    imageFileName = m_imagePage->imageFileName();
+  }
+  QWizard::accept();
 }
 
 void CWizardSheet::reject() {

@@ -18,6 +18,9 @@
 
 namespace restora {
 
+class CWizardImagePage;
+class CWizardSignaturesPage;
+class SheetPages;
 class WizardPageBase;
 
 class CWizardSheet : public QWizard {
@@ -28,7 +31,10 @@ class CWizardSheet : public QWizard {
   using Prompt = std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString& caption,
                                                            const QString& text, QMessageBox::StandardButtons buttons)>;
 
-  // Takes the drive inventory from sources and reads the start-up setting.
+  // Shows drives and reads the start-up setting.
+  CWizardSheet(EngineState& engine, WizardHost& host, DriveInventory drives, QWidget* parent = nullptr);
+  // Takes the kept inventory anew from sources (TakeInventory, its failure told to the user) and
+  // shows it.
   CWizardSheet(EngineState& engine, WizardHost& host, const InventorySources& sources, QWidget* parent = nullptr);
   // The same with the sources of DefaultInventorySources.
   explicit CWizardSheet(EngineState& engine, WizardHost& host, QWidget* parent = nullptr)
@@ -36,9 +42,8 @@ class CWizardSheet : public QWizard {
   // Writes the start-up setting, however the wizard ended.
   ~CWizardSheet() override;
 
-  // The full image page and file-type page replace the plain stand-ins put here at first.
-  void setImagePage(QWizardPage* page) { setPage(kImagePage, page); }
-  void setFileTypePage(QWizardPage* page) { setPage(kFileTypePage, page); }
+  CWizardImagePage* imagePage() const { return m_imagePage; }
+  CWizardSignaturesPage* fileTypePage() const { return m_fileTypePage; }
 
   EngineState& engine() { return m_engine; }
   WizardHost& host() { return m_host; }
@@ -48,11 +53,22 @@ class CWizardSheet : public QWizard {
   // The question before a scan is replaced: Yes saves it, No and Cancel go on without saving.
   void offerToSaveScan();
 
+  void accept() override;  // keeps the image page's destination
   void reject() override;  // Cancel and the close box ask first
 
   // Where wizards made without sources take their inventory: the machine's own unless a test
   // points them at a fixture.
   static InventorySources& DefaultInventorySources();
+  // The drive inventory the program keeps: taken when it starts, and again by every sheet made
+  // from sources, so a drive plugged in meanwhile shows. error tells why the last take failed.
+  struct KeptInventory {
+    DriveInventory drives;
+    QString error;
+  };
+  static const KeptInventory& Kept();
+  // Takes the inventory from sources into the kept one. Returns 1 when taken, 0 (kept one
+  // empty, error set) when it failed.
+  static int TakeInventory(const InventorySources& sources);
   // The saved "Run wizard on startup" setting, for the program's start.
   static bool RunOnStartupSetting();
 
@@ -66,13 +82,15 @@ class CWizardSheet : public QWizard {
   uint8_t jobChoice = kNoJob;
 
  private:
-  void setPage(int id, QWizardPage* page);
   void onCurrentIdChanged(int id);
   void onHelpRequested();
 
   EngineState& m_engine;
   WizardHost& m_host;
   Prompt m_prompt;
+  std::unique_ptr<SheetPages> m_pages;  // how the two pages below reach the sheet
+  CWizardImagePage* m_imagePage = nullptr;
+  CWizardSignaturesPage* m_fileTypePage = nullptr;
 };
 
 }  // namespace restora

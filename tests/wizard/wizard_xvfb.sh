@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The wizard walk on a real X server: Xvfb on its own display (RESTORA_XVFB_DISPLAY, :93 unless
-# set), the xcb platform, then the server is ended by its PID.
+# Runs a wizard test (TESTS [FUNCTION...]) on a real X server: Xvfb on its own display
+# (RESTORA_XVFB_DISPLAY, :93 unless set), the xcb platform, then the server is ended by its PID.
 set -euo pipefail
 tests=$1
+shift
 display=${RESTORA_XVFB_DISPLAY:-:93}
 command -v Xvfb >/dev/null || { echo "SKIPPED: Xvfb is missing"; exit 77; }
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
@@ -19,5 +20,4 @@ done
 suppressions=$(mktemp)
 trap 'rm -f "$suppressions"; kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT
 echo "leak:libdbus-1.so" >"$suppressions"
-LSAN_OPTIONS="suppressions=$suppressions${LSAN_OPTIONS:+:$LSAN_OPTIONS}" DISPLAY=$display QT_QPA_PLATFORM=xcb "$tests" mainPageButtonsAndTexts jobPaths cancelAnsweredNoKeepsEverything \
-  logicalTreeOfFixtureMachine
+LSAN_OPTIONS="suppressions=$suppressions${LSAN_OPTIONS:+:$LSAN_OPTIONS}" DISPLAY=$display QT_QPA_PLATFORM=xcb "$tests" "$@"

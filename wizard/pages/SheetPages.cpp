@@ -2,7 +2,6 @@
 #include "SheetPages.h"
 
 #include "CWizardSheet.h"
-#include "CWizardSignaturesPage.h"
 
 namespace restora {
 
@@ -33,16 +32,6 @@ std::vector<ImageSourceDisk> ImageSourceDisks(const DriveInventory& inventory) {
     disks.push_back(std::move(shown));
   }
   return disks;
-}
-
-SheetPages::SheetPages(CWizardSheet& sheet)
-    : m_sheet(sheet),
-      m_imagePage(new CWizardImagePage(*this, ImageSourceDisks(sheet.inventory))),
-      m_fileTypePage(new CWizardSignaturesPage(*this)) {
-  m_imagePage->setProperty("helpTopic", QStringLiteral("::/") + QLatin1String(CWizardImagePage::kHelpTopic));
-  m_fileTypePage->setProperty("helpTopic", QStringLiteral("::/") + QLatin1String(CWizardSignaturesPage::kHelpTopic));
-  sheet.setImagePage(m_imagePage);
-  sheet.setFileTypePage(m_fileTypePage);
 }
 
 EngineState& SheetPages::engine() { return m_sheet.engine(); }

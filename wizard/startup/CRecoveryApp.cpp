@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "CWizardSheet.h"
 #include "MainFrame.h"
 #include "TipOfTheDay.h"
 
@@ -55,6 +56,13 @@ bool CRecoveryApp::InitInstance(const QString& lockFolder) {
 }
 
 void CRecoveryApp::RunStartupSteps() {
+  // The drive inventory is taken at every start, also when no wizard opens, and kept for it.
+  if (!CWizardSheet::TakeInventory(CWizardSheet::DefaultInventorySources())) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ferrolin NTFS"),
+                    QStringLiteral("Failed to read the drive inventory: %1").arg(CWizardSheet::Kept().error),
+                    QMessageBox::Ok, m_frame.get());
+    box.exec();
+  }
   int runWizardOnStartup = ReadRunWizardOnStartup();
   // Queued, so the tip opens from the wizard's own event loop, on top of it.
   if (TipOfTheDay::ShowAtStartup()) QMetaObject::invokeMethod(m_frame.get(), &CMainFrame::OnShowTips, Qt::QueuedConnection);

@@ -22,9 +22,9 @@ class CRecoveryApp {
   // main window and runs the start-up steps. Returns false, after telling the user why, when the
   // process should end: another instance runs, or the lock cannot be taken.
   bool InitInstance(const QString& lockFolder = QString());
-  // Asks for the tip of the day (it shows once the event loop runs, so over a start-up wizard)
-  // and runs the wizard when "QX_Restora_StartUp" is 1; the setting as it stands after that
-  // wizard is written back.
+  // Takes the drive inventory (CWizardSheet::Kept), asks for the tip of the day (it shows once
+  // the event loop runs, so over a start-up wizard) and runs the wizard when
+  // "QX_Restora_StartUp" is 1; the setting as it stands after that wizard is written back.
   void RunStartupSteps();
 
   CMainFrame* Frame() const { return m_frame.get(); }
