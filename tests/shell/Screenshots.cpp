@@ -43,10 +43,10 @@ bool SavePage(QWizardPage* page, const std::function<void()>& arrange, const cha
   wizard.setWizardStyle(QWizard::ClassicStyle);
   wizard.setOption(QWizard::HaveHelpButton);
   wizard.addPage(page);
-  wizard.resize(760, 560);
   wizard.show();
   QApplication::processEvents();
   arrange();
+  wizard.resize(760, 560);  // after the page is filled, so its columns fit the width
   QTest::qWait(300);
   return Save(wizard, name);
 }
@@ -86,8 +86,9 @@ int main(int argc, char** argv) {
   engine.volumeInfo.totalSectors = 1 << 24;
   engine.scanRoot = NewNode(engine);
   engine.scanRoot->status = kStatusLiveFolder;
-  const SignatureRecord records[] = {test::SearchType("jpg", {0xFF}, 0, 0, "Graphics"), test::SearchType("png", {0x89}, 0, 0, "Graphics"),
-                                     test::SearchType("pdf", {0x25}, 0, 0, "Documents")};
+  SignatureRecord records[] = {test::SearchType("jpg", {0xFF}, 0, 0, "Graphics"), test::SearchType("png", {0x89}, 0, 0, "Graphics"),
+                               test::SearchType("pdf", {0x25}, 0, 0, "Documents")};
+  for (SignatureRecord& record : records) record.maxSizeMiB = 2;
   for (uint32_t i = 0; i < 40; ++i) (void)AddFoundFile(engine, 2048 + uint64_t{i} * 4099, records[i % 4 % 3]);
   (void)NumberTree(engine, engine.scanRoot);
   frame.TreeView()->OnFillTree();
