@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -67,7 +66,6 @@ struct ImageShown {
                        QStringLiteral("1234ABCD"), QStringLiteral("3.00 MB"), QStringLiteral("512.00 B"), volume},
                       {QStringLiteral("/nonexistent/sdz1 (1.00 GB)"), {}, {}, {}, {}, {}, QStringLiteral("/nonexistent/sdz1")}}}}) {
     page.setFileChooser([destination](QWidget*, const QString&) { return destination; });
-    page.setFreeSpaceQuery([](const QString&) { return std::optional<uint64_t>(); });
     page.show();
     page.initializePage();
   }
@@ -134,7 +132,6 @@ class PagesTest : public QObject {
     QVERIFY(!shown.page.isComplete());
     shown.page.onDestinationButton();
     QVERIFY(shown.page.isComplete());
-    QCOMPARE(shown.page.spaceLabel()->text(), QStringLiteral("Space Available :   0.000 KB"));
     QString message;  // of the box that opens next, which is answered
     QTimer::singleShot(0, [&] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) message = box->text(), box->accept();

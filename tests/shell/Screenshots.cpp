@@ -146,7 +146,8 @@ int main(int argc, char** argv) {
     return ImageSourceDrive{device + u" ("_s + size + u"))"_s, name, kind, serial, free, block, device};
   };
   auto* imagePage = new CWizardImagePage(
-      host, {{u"Disk # 0 [Loop device]"_s, {drive(u"/dev/loop3"_s, u"64.00 MB"_s, u"PHOTOS"_s, u"FAT32"_s, u"5A1C2E07"_s, u"41.17 MB"_s, u"4096.00 B"_s)}},
+      host, {{u"Disk # 0 [Loop device]"_s,
+              {drive(u"/dev/loop3"_s, u"64.00 MB"_s, u"PHOTOS"_s, u"FAT32"_s, u"5A1C2E07"_s, u"41.17 MB"_s, u"4096.00 B"_s)}},
              {u"Disk # 1 [Loop device]"_s,
               {drive(u"/dev/loop4p1"_s, u"48.00 MB"_s, u"Archive"_s, u"NTFS"_s, u"6C3F19A2"_s, u"30.52 MB"_s, u"4096.00 B"_s),
                drive(u"/dev/loop4p2"_s, u"15.00 MB"_s, u"NOTES"_s, u"FAT"_s, u"1E2D3C4B"_s, u"14.71 MB"_s, u"2048.00 B"_s)}}});

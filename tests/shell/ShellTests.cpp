@@ -31,7 +31,8 @@ QStringList CliLines(const QStringList& arguments) {
   cli.start(QStringLiteral(RESTORA_CLI), arguments + QStringList{QStringLiteral("--list")});
   cli.waitForFinished(60000);
   QString text = QString::fromUtf8(cli.readAllStandardOutput());
-  text.replace(QRegularExpression(QStringLiteral("(?m)^(\\S+ \\d+) \\d+% ")), QStringLiteral("\\1 "));  // as TreeLines
+  // Without the overwritten share ("0% "), as TreeLines lists.
+  text.replace(QRegularExpression(QStringLiteral("(?m)^(\\S+ \\d+) \\d+% ")), QStringLiteral("\\1 "));
   return text.split(u'\n', Qt::SkipEmptyParts);
 }
 

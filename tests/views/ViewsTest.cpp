@@ -129,7 +129,9 @@ class ViewsTest final : public QObject {
     } cases[] = {{u"*.doc", u"report.docx", false, true},       {u"report.doc", u"REPORT.DOC", false, true},
                  {u"report.doc", u"REPORT.DOC", true, false},   {u"report.doc", u"report.docx", false, false},
                  {u"a*b*c", u"axxbyybzc", false, true},         {u"a*bc", u"axxbxc", false, false}};
-    for (const auto& c : cases) QVERIFY2(MatchName(c.pattern, c.name, c.matchCase) == c.matches, QString::fromUtf16(c.pattern).toUtf8());
+    for (const auto& c : cases) {
+      QVERIFY2(MatchName(c.pattern, c.name, c.matchCase) == c.matches, QString::fromUtf16(c.pattern).toUtf8());
+    }
   }
 
   // Hits in turn, in both views, to "Entry not found"; sizes bound the search in KB; a hit in
