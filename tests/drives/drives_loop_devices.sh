@@ -25,7 +25,6 @@ truncate -s 64M fat32.img && mkfs.fat -F 32 -n FATVOL -i 1A2B3C4D fat32.img >/de
 truncate -s 40M ntfs.img && mkntfs -F -Q -q -L NTFSVOL ntfs.img 2>/dev/null
 truncate -s 48M parted.img
 printf 'label: dos\nstart=2048, size=32768, type=6\nstart=34816, type=7\n' | sfdisk -q parted.img
-attach() { local loop; loop=$(losetup "$@" --find --show "$work/$1" 2>/dev/null) || return 1; loops+=("$loop"); echo "$loop"; }
 fat=$(losetup --find --show fat32.img) || { echo "SKIPPED: cannot attach a loop device"; exit 77; }
 loops+=("$fat")
 ntfs=$(losetup --find --show ntfs.img); loops+=("$ntfs")
@@ -44,7 +43,7 @@ for part in 1 2; do
 done
 mkfs.fat -F 16 -n PARTONE -i 0BADF00D "/dev/${name}p1" >/dev/null
 mkntfs -F -Q -q -L PARTTWO "/dev/${name}p2" 2>/dev/null
-ntfs_serial=$(od -An -t x4 -j 72 -N 4 ntfs.img | tr -d ' ' | tr a-f A-F)
+serial() { od -An -t x4 -j "$2" -N 4 "$1" | tr -d ' ' | tr a-f A-F; }
 
 "$cli" drives --json --disk "$fat" --disk "$ntfs" --disk "$disk" >drives.json
 jq -e '.disks | length == 3' drives.json >/dev/null || fail "expected three disks: $(cat drives.json)"
@@ -57,9 +56,9 @@ check() {
   [ "$got" = "$3" ] || fail "$1 partition $2: got '$got', expected '$3'"
 }
 check "$fat" 0 "FAT32 $((64 << 20)) 1A2B3C4D FATVOL"
-check "$ntfs" 0 "NTFS $((40 << 20)) $ntfs_serial NTFSVOL"
+check "$ntfs" 0 "NTFS $((40 << 20)) $(serial ntfs.img 72) NTFSVOL"
 check "$disk" 0 "FAT 16777216 0BADF00D PARTONE"
-check "$disk" 1 "NTFS $(((98304 - 34816) * 512)) $(od -An -t x4 -j $((34816 * 512 + 72)) -N 4 parted.img | tr -d ' ' | tr a-f A-F) PARTTWO"
+check "$disk" 1 "NTFS $(((98304 - 34816) * 512)) $(serial parted.img $((34816 * 512 + 72))) PARTTWO"
 
 labels=$(jq -r --arg d "$disk" '.disks[] | select(.device == $d) | [.label, .partitions[].label, .partitions[].drives[].label] | join("|")' drives.json)
 number=$(jq -r --arg d "$disk" '.disks[] | select(.device == $d) | .label | capture("Disk # (?<n>[0-9]+)").n' drives.json)

@@ -6,7 +6,7 @@
 set -euo pipefail
 source_dir=$1
 build=$2
-display=:${3:-94}
+display=${3:-94}
 
 [ "$(id -u)" -eq 0 ] || { echo "SKIPPED: installing a package needs root"; exit 77; }
 for tool in cmake ninja cpack dpkg-shlibdeps apt-get Xvfb xwininfo; do
@@ -18,12 +18,8 @@ if dpkg-query -W -f='${Status}' restora 2>/dev/null | grep -q "install ok instal
 fi
 
 work=$(mktemp -d)
-xvfb_pid=
-app_pid=
 installed=
 cleanup() {
-  [ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null || true
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   [ -z "$installed" ] || DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq restora >/dev/null || true
   rm -rf "$work"
 }
@@ -52,18 +48,15 @@ version=$(/usr/bin/restora-cli --version)
 /usr/bin/restora-cli signatures | grep -qi jpg || { echo "FAIL: restora-cli signatures"; exit 1; }
 
 if [ -x /usr/bin/restora ]; then
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do xwininfo -display "$display" -root >/dev/null 2>&1 && break; sleep 0.1; done
-  HOME="$work" XDG_RUNTIME_DIR="$work" DISPLAY="$display" QT_QPA_PLATFORM=xcb /usr/bin/restora >"$work/restora.log" 2>&1 &
-  app_pid=$!
-  shown=
-  for _ in $(seq 150); do
-    if xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Ferrolin Restora'; then shown=1; break; fi
-    kill -0 "$app_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -n "$shown" ] || { cat "$work/restora.log"; echo "FAIL: the installed restora showed no main window"; exit 1; }
+  # On a private X server: the window must show before the program ends or 15 seconds pass.
+  HOME=$work XDG_RUNTIME_DIR=$work "$(dirname "$0")/../shell/with-xvfb.sh" "$display" bash -c '
+    /usr/bin/restora >"$HOME/restora.log" 2>&1 &
+    for _ in $(seq 150); do
+      xwininfo -root -tree 2>/dev/null | grep -q "\"Ferrolin Restora" && { kill $!; exit 0; }
+      kill -0 $! 2>/dev/null || break
+      sleep 0.1
+    done
+    kill $! 2>/dev/null; cat "$HOME/restora.log"; exit 1' || { echo "FAIL: the installed restora showed no main window"; exit 1; }
   echo "restora showed its main window"
 else
   echo "no restora program in this build: only restora-cli checked"

@@ -3,7 +3,6 @@
 // image equals the volume byte for byte, and the scan shown before it stays in the window, still
 // unsaved, and saves whole.
 #include <QAbstractButton>
-#include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -19,6 +18,7 @@
 #include "MainFrame.h"
 #include "ScanFile.h"
 #include "ShellTestSupport.h"
+#include "TestSupport.h"
 
 using namespace restora;
 
@@ -30,12 +30,7 @@ class CreateImageTest : public QObject {
     if (geteuid() != 0) QSKIP("needs root to attach a loop device");
     QTemporaryDir folder;
     const test::ShellVolume volume = test::BuildShellVolume();
-    const QString volumePath = folder.filePath(QStringLiteral("volume.img"));
-    {
-      QFile file(volumePath);
-      QVERIFY(file.open(QIODevice::WriteOnly));
-      file.write(reinterpret_cast<const char*>(volume.bytes.data()), static_cast<qint64>(volume.bytes.size()));
-    }
+    const QString volumePath = test::WriteFile(folder.filePath(QStringLiteral("volume.img")), volume.bytes);
     QProcess losetup;
     losetup.start(QStringLiteral("losetup"), {QStringLiteral("--find"), QStringLiteral("--show"), volumePath});
     if (!losetup.waitForFinished() || losetup.exitCode() != 0) QSKIP("cannot attach a loop device");
@@ -48,20 +43,8 @@ class CreateImageTest : public QObject {
     frame.show();
     QVERIFY(frame.ProcessImageFile(volumePath));
     const ScanNode* shownRoot = frame.Engine().scanRoot;
-    const auto countNodes = [](const ScanNode* root) {
-      size_t count = 0;
-      std::vector<const ScanNode*> pending{root};
-      while (!pending.empty()) {
-        const ScanNode* node = pending.back();
-        pending.pop_back();
-        ++count;
-        for (const ScanNode* child = node->firstChild; child != nullptr; child = child->next) pending.push_back(child);
-      }
-      return count;
-    };
-    const size_t shownNodes = countNodes(frame.Engine().scanRoot);
-    QVERIFY(shownRoot != nullptr);
-    QVERIFY(frame.ScanInfoUnsaved());
+    const std::vector<std::string> shownLines = test::TreeLines(frame.Engine());
+    QVERIFY(shownLines.size() >= 5);
 
     bool driveFound = false;
     QTimer::singleShot(0, [&] {
@@ -84,14 +67,10 @@ class CreateImageTest : public QObject {
     frame.OnRunWizard();
     QVERIFY(driveFound);
 
-    QFile image(folder.filePath(QStringLiteral("copy.qxi")));
-    QVERIFY(image.open(QIODevice::ReadOnly));
-    const QByteArray copied = image.readAll();
     // The copy runs in blocks of 63 sectors; what lies past the volume's end reads as zeros.
-    const auto size = static_cast<qsizetype>(volume.bytes.size());
-    QCOMPARE(copied.size(), (size / 512 + 62) / 63 * 63 * 512);
-    QCOMPARE(copied.left(size), QByteArray(reinterpret_cast<const char*>(volume.bytes.data()), size));
-    QCOMPARE(copied.mid(size).count('\0'), copied.size() - size);
+    std::vector<uint8_t> expected = volume.bytes;
+    expected.resize((expected.size() / 512 + 62) / 63 * 63 * 512);
+    QVERIFY(test::ReadWholeFile(folder.filePath(QStringLiteral("copy.qxi")).toStdString()) == expected);
     QVERIFY(answers.texts.isEmpty());
 
     QCOMPARE(frame.Engine().scanRoot, shownRoot);
@@ -100,9 +79,7 @@ class CreateImageTest : public QObject {
     QVERIFY(frame.SaveScanInfoFile(scanPath));
     EngineState reread;
     QCOMPARE(ReadScanInfo(reread, scanPath.toStdString()), 1);
-    QVERIFY(reread.scanRoot != nullptr);
-    QCOMPARE(countNodes(reread.scanRoot), shownNodes);
-    QVERIFY(shownNodes > 5);
+    QCOMPARE(test::TreeLines(reread), shownLines);
   }
 };
 

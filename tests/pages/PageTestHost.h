@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A wizard sheet stand-in for the page tests: holds what the pages read and records the log
-// entries they send.
+// A wizard sheet stand-in for the page tests and the screenshots: holds what the pages read and
+// records the log entries they send.
 #pragma once
-
-#include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
 
 #include <algorithm>
 #include <string_view>
@@ -38,16 +34,6 @@ inline SignatureRecord Type(std::string_view name, std::string_view extension, s
   record.selected = selected;
   record.headerLength = 2;
   return record;
-}
-
-// Answers the next message box that opens with its default button and keeps its text.
-inline void AnswerNextMessageBox(QString* text) {
-  QTimer::singleShot(0, [text] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      *text = box->text();
-      box->accept();
-    }
-  });
 }
 
 }  // namespace restora::test

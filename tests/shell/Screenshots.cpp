@@ -1,58 +1,122 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Renders the pictures of the README: the main window after a scan of a sample image, the
-// progress dialog of a running job, and the process log. Usage: shell_screenshots OUTFOLDER
-#include <QApplication>
+// Renders the README's pictures of the desktop program: the main window after a scan with
+// entries checked, the result views after a lost-file search, the Find dialog, the progress
+// dialog, the process log, and the wizard's file-type and image pages.
+// Usage: screenshots OUTFOLDER (scripts/screenshots.sh runs it on Xvfb)
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QLineEdit>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTreeView>
-#include <fstream>
+#include <QTreeWidget>
+#include <QWizard>
 
-#include "CTXtndListView.h"
-#include "CTXtndTreeView.h"
+#include "CFindDialog.h"
+#include "CWizardImagePage.h"
+#include "CWizardSignaturesPage.h"
+#include "FoundFile.h"
+#include "PageTestHost.h"
 #include "ProcessLogList.h"
 #include "ShellTestSupport.h"
+#include "SignatureFile.h"
+#include "TestSupport.h"
 #include "ThreadControllerDialog.h"
+#include "ViewsTestTree.h"
 
 using namespace restora;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDir out;
+
+bool Save(QWidget& widget, const char* name) {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  return widget.grab().save(out.filePath(QString::fromLatin1(name)));
+}
+
+// A wizard frame around page, as the sheet shows it.
+bool SavePage(QWizardPage* page, const std::function<void()>& arrange, const char* name) {
+  QWizard wizard;
+  wizard.setWizardStyle(QWizard::ClassicStyle);
+  wizard.setOption(QWizard::HaveHelpButton);
+  wizard.addPage(page);
+  wizard.show();
+  QApplication::processEvents();
+  arrange();
+  wizard.resize(760, 560);  // after the page is filled, so its columns fit the width
+  QTest::qWait(300);
+  return Save(wizard, name);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
   Q_INIT_RESOURCE(restora);
   if (argc != 2) return 2;
-  const QDir out(QString::fromLocal8Bit(argv[1]));
+  out = QDir(QString::fromLocal8Bit(argv[1]));
   QTemporaryDir work;
-  const QString image = work.filePath(QStringLiteral("sample.qxi"));
-  const test::ShellVolume volume = test::BuildShellVolume(6);
-  std::ofstream(image.toStdString(), std::ios::binary)
-      .write(reinterpret_cast<const char*>(volume.bytes.data()), static_cast<std::streamsize>(volume.bytes.size()));
+  const QString image = test::WriteFile(work.filePath(QStringLiteral("sample.qxi")), test::BuildShellVolume(6).bytes);
 
   CMainFrame frame;
   frame.resize(1000, 680);
   frame.show();
   if (!frame.ProcessImageFile(image)) return 1;
-  // Tick the folder "Docs" and show its entries, as a user about to save it would.
-  QTreeView* tree = frame.TreeView()->Tree();
-  const QModelIndex root = tree->model()->index(0, 0);
-  for (int row = 0; row < tree->model()->rowCount(root); ++row) {
-    const QModelIndex folder = tree->model()->index(row, 0, root);
-    if (folder.data().toString() == QStringLiteral("Docs")) {
-      tree->model()->setData(folder, Qt::Checked, Qt::CheckStateRole);
-      tree->expand(folder);
-    }
-  }
-  QApplication::processEvents();
-  if (!frame.grab().save(out.filePath(QStringLiteral("main-window.png")))) return 1;
+  EngineState& engine = frame.Engine();
+  // The folder "Docs" checked and opened and one file of the root checked, as a user about to
+  // save them would have it; the views' picture is the same window, a little larger.
+  ScanNode* docs = engine.scanRoot->firstChild;
+  while (docs != nullptr && docs->name != u"Docs") docs = docs->next;
+  if (docs == nullptr) return 1;
+  test::ClickTreeItem(*frame.TreeView(), docs);
+  frame.TreeView()->Control()->expand(frame.TreeView()->Model()->IndexOf(docs));
+  test::ClickListCheck(*frame.ListView(), frame.ListView()->Model()->RowOf(engine.scanRoot->firstChild));
+  if (!Save(frame, "main-window.png")) return 1;
+  frame.resize(1100, 700);
+  if (!Save(frame, "views-fat-scan-checked.png")) return 1;
+
+  // A lost-file search result as the signature search files it: "Raw Data", category, type.
+  frame.TreeView()->Reset();
+  (void)CleanUp(engine);
+  engine.volumeInfo.kind = SourceKind::Fat32;
+  engine.volumeInfo.totalSectors = 1 << 24;
+  engine.scanRoot = NewNode(engine);
+  engine.scanRoot->status = kStatusLiveFolder;
+  SignatureRecord records[] = {test::SearchType("jpg", {0xFF}, 0, 0, "Graphics"), test::SearchType("png", {0x89}, 0, 0, "Graphics"),
+                               test::SearchType("pdf", {0x25}, 0, 0, "Documents")};
+  for (SignatureRecord& record : records) record.maxSizeMiB = 2;
+  for (uint32_t i = 0; i < 40; ++i) (void)AddFoundFile(engine, 2048 + uint64_t{i} * 4099, records[i % 4 % 3]);
+  (void)NumberTree(engine, engine.scanRoot);
+  frame.TreeView()->OnFillTree();
+  ScanNode* graphics = engine.scanRoot->firstChild->firstChild;
+  while (graphics != nullptr && graphics->name != u"Graphics") graphics = graphics->next;
+  if (graphics == nullptr || graphics->firstChild == nullptr) return 1;
+  ScanNode* jpg = graphics->firstChild->name == u"jpg" ? graphics->firstChild : graphics->firstChild->next;
+  frame.TreeView()->OnShowFoundFolder(jpg);
+  frame.ListView()->OnShowFolder(jpg->firstChild);
+  test::ClickListCheck(*frame.ListView(), 1);
+  test::ClickListCheck(*frame.ListView(), 2);
+  frame.ListView()->OnHeadingClicked(0);
+  if (!Save(frame, "views-signature-search.png")) return 1;
+
+  CFindDialog find(&frame);
+  find.PatternEdit()->setText(QStringLiteral("*.jpg"));
+  find.OnToggleOptions();
+  find.SizeBox()->setChecked(true);
+  find.show();
+  if (!Save(find, "find-options.png")) return 1;
+  find.close();
 
   CThreadControllerDialog* dialog = frame.ProgressDialog();
   dialog->Prepare();
   dialog->OnSetProgress(41, 100);
   dialog->OnElapsed(83);
   dialog->show();
-  QApplication::processEvents();
-  dialog->grab().save(out.filePath(QStringLiteral("progress-dialog.png")));
+  if (!Save(*dialog, "progress-dialog.png")) return 1;
   dialog->OnCloseProgress();
 
   LogEntry entry;
@@ -63,9 +127,33 @@ int main(int argc, char** argv) {
   entry.processText = QStringLiteral("Completed saving checked entries to /media/backup/recovered");
   entry.description = QStringLiteral("4 written, 0 incomplete, 0 failed");
   frame.OnLogEntry(&entry);
-  QApplication::processEvents();
-  auto* pane = frame.findChild<QDockWidget*>(QStringLiteral("ProcessLogPane"));
-  pane->grab().save(out.filePath(QStringLiteral("process-log.png")));
-  frame.SetMessageHook([](QMessageBox&) { return int(QMessageBox::No); });
-  return 0;
+  if (!Save(*frame.findChild<QDockWidget*>(QStringLiteral("ProcessLogPane")), "process-log.png")) return 1;
+
+  test::PageTestHost host;
+  if (OpenSignatureFile(host.state, std::filesystem::path(RESTORA_SIGNATURE_FILE).parent_path()) &&
+      ReadSignatureList(host.state)) {
+    host.types = host.state.signatureList;
+  }
+  auto* types = new CWizardSignaturesPage(host);
+  if (!SavePage(types, [types] {
+        types->categoryBox()->setCurrentText(QStringLiteral("Documents"));
+        types->onSelectAll();
+      }, "file-type-page.png")) {
+    return 1;
+  }
+  const auto drive = [](const QString& device, const QString& size, const QString& name, const QString& kind,
+                        const QString& serial, const QString& free, const QString& block) {
+    return ImageSourceDrive{device + u" ("_s + size + u"))"_s, name, kind, serial, free, block, device};
+  };
+  auto* imagePage = new CWizardImagePage(
+      host, {{u"Disk # 0 [Loop device]"_s,
+              {drive(u"/dev/loop3"_s, u"64.00 MB"_s, u"PHOTOS"_s, u"FAT32"_s, u"5A1C2E07"_s, u"41.17 MB"_s, u"4096.00 B"_s)}},
+             {u"Disk # 1 [Loop device]"_s,
+              {drive(u"/dev/loop4p1"_s, u"48.00 MB"_s, u"Archive"_s, u"NTFS"_s, u"6C3F19A2"_s, u"30.52 MB"_s, u"4096.00 B"_s),
+               drive(u"/dev/loop4p2"_s, u"15.00 MB"_s, u"NOTES"_s, u"FAT"_s, u"1E2D3C4B"_s, u"14.71 MB"_s, u"2048.00 B"_s)}}});
+  imagePage->setFileChooser([](QWidget*, const QString& name) { return QDir::homePath() + u'/' + name + QStringLiteral(".qxi"); });
+  return SavePage(imagePage, [imagePage] {
+           imagePage->driveTree()->setCurrentItem(imagePage->driveTree()->topLevelItem(0)->child(1)->child(0));
+           imagePage->onDestinationButton();
+         }, "image-page.png") ? 0 : 1;
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Scan trees for the views' tests and the two views wired as the main frame wires them.
+// Scan trees for the views' tests, the two views wired as the main window wires them, and
+// clicks on them as a user makes them (also used by the screenshots).
 #pragma once
 
-#include <cstdint>
+#include <QHBoxLayout>
+#include <QTest>
 #include <memory>
 #include <random>
 #include <string>
@@ -11,32 +13,82 @@
 #include "CTXtndTreeView.h"
 #include "EngineState.h"
 #include "FindCommands.h"
+#include "ScanTree.h"
 
 namespace restora::test {
 
-// Appends a node to folder's children; folders get the live folder status.
-ScanNode* AppendNode(EngineState& state, ScanNode* folder, const std::u16string& name, bool isFolder,
-                     uint64_t size = 0, uint8_t status = 1);
-// A fresh root in state (FAT16 kind), numbered after the caller has added nodes.
-ScanNode* MakeRoot(EngineState& state);
-// A tree below a fresh root: depth levels, width/2 to width entries per folder (every third a
-// folder; those on the last level empty), live or deleted, files of random sizes; numbered.
-// Returns the root.
-ScanNode* MakeRandomTree(EngineState& state, std::mt19937& random, int depth, int width);
+// Appends a node to folder's children; folders get the folder status bit.
+inline ScanNode* AppendNode(EngineState& state, ScanNode* folder, const std::u16string& name, bool isFolder,
+                            uint64_t size = 0, uint8_t status = 1) {
+  ScanNode* node = NewNode(state);
+  node->name = name;
+  node->size = size;
+  node->status = static_cast<uint8_t>(status | (isFolder ? kStatusFolder : 0));
+  ScanNode** slot = &folder->firstChild;
+  while (*slot != nullptr) slot = &(*slot)->next;
+  return *slot = node;
+}
+
+// A fresh root in state (FAT16 kind); the caller numbers the tree after adding nodes.
+inline ScanNode* MakeRoot(EngineState& state) {
+  state.volumeInfo.kind = SourceKind::Fat16;
+  state.scanRoot = NewNode(state);
+  state.scanRoot->status = kStatusLiveFolder;
+  return state.scanRoot;
+}
+
+// A numbered tree: depth levels, width/2 to width entries per folder (every third a folder, none
+// on the last level), live or deleted, files of random sizes.
+inline ScanNode* MakeRandomTree(EngineState& state, std::mt19937& random, int depth, int width) {
+  ScanNode* root = MakeRoot(state);
+  std::vector<std::pair<ScanNode*, int>> pending{{root, 0}};
+  for (int serial = 0; !pending.empty();) {
+    auto [folder, level] = pending.back();
+    pending.pop_back();
+    const int children = width / 2 + static_cast<int>(random() % static_cast<unsigned>(width / 2 + 1));
+    for (int i = 0; i < children; ++i, ++serial) {
+      const bool isFolder = level + 1 < depth && i % 3 == 0;
+      const std::u16string name{u'n', static_cast<char16_t>(u'a' + serial % 26), static_cast<char16_t>(u'0' + serial % 10)};
+      ScanNode* node = AppendNode(state, folder, name, isFolder, isFolder ? 0 : random() % 5000000, random() % 2);
+      if (isFolder) pending.emplace_back(node, level + 1);
+    }
+  }
+  NumberTree(state, root);
+  return root;
+}
 
 // Both views, connected, with Find, shown at a fixed size.
 struct ResultViews {
-  explicit ResultViews(EngineState& state);
+  explicit ResultViews(EngineState& state) : window(std::make_unique<QWidget>()) {
+    auto* layout = new QHBoxLayout(window.get());
+    layout->addWidget(tree = new CTXtndTreeView(state, window.get()));
+    layout->addWidget(list = new CTXtndListView(state, window.get()), 2);
+    ConnectResultViews(tree, list);
+    find = new FindCommands(state, tree, list, window.get());
+    window->resize(1000, 700);
+    window->show();
+  }
   std::unique_ptr<QWidget> window;
   CTXtndTreeView* tree;
   CTXtndListView* list;
   FindCommands* find;
 };
 
-// Clicks the check box of a tree item or a list row as a user does.
-void ClickTreeCheck(CTXtndTreeView& view, const ScanNode* folder);
-void ClickListCheck(CTXtndListView& view, int row);
-// Clicks a tree item's label.
-void ClickTreeLabel(CTXtndTreeView& view, const ScanNode* folder);
+// Clicks a tree item's check box (label: its label instead), its ancestors expanded first.
+inline void ClickTreeItem(CTXtndTreeView& view, const ScanNode* folder, bool label = false) {
+  const QModelIndex index = view.Model()->IndexOf(folder);
+  QVERIFY(index.isValid());
+  for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) view.Control()->expand(up);
+  view.Control()->scrollTo(index);
+  const QRect item = view.Control()->visualRect(index);
+  const QPoint at = label ? QPoint(item.right() - 3, item.center().y()) : view.Control()->CheckRect(index).center();
+  QTest::mouseClick(view.Control()->viewport(), Qt::LeftButton, {}, at);
+}
+
+inline void ClickListCheck(CTXtndListView& view, int row) {
+  const QModelIndex index = view.Model()->index(row, 0);
+  view.Control()->scrollTo(index);
+  QTest::mouseClick(view.Control()->viewport(), Qt::LeftButton, {}, view.Control()->CheckRect(index).center());
+}
 
 }  // namespace restora::test
