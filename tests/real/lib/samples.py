@@ -4,7 +4,9 @@
 #
 #   samples.py make FOLDER             one file of every type the installed writers can make;
 #                                      FOLDER/manifest.json lists them
-#   samples.py plant FOLDER DISK MIB   a disk of MIB MiB of other data holding each file once: the
+#   samples.py plant FOLDER DISK MIB [COUNT]
+#                                      a disk of MIB MiB of other data holding each file once (or
+#                                      COUNT files, the types taking turns): the
 #                                      first at sector 0, one at the start of a read and one across
 #                                      its end, one in eight across a 63-sector block boundary, the
 #                                      last ending at the disk's end, a third followed directly by
@@ -225,9 +227,9 @@ def make(args, folder):
     print("%d files of %d types" % (len(files), len({f["extension"] for f in files})))
 
 
-def plant(args, folder, disk, mib):
-    mib = int(mib)
-    files = json.load(open(os.path.join(folder, "manifest.json")))
+def plant(args, folder, disk, mib, count="0"):
+    files, mib = json.load(open(os.path.join(folder, "manifest.json"))), int(mib)
+    files = [files[k % len(files)] for k in range(int(count) or len(files))]
     rng = random.Random(19)
     block = rng.randbytes(1 << 20)
     with open(disk, "wb") as out:  # other data everywhere: each MiB a little different
@@ -299,9 +301,10 @@ def check(args, placed, scan, source):
     scan, name = json.load(open(scan)), os.path.basename(scan)
     raw = (scan["root"]["children"] or [{"name": None, "children": []}])[0]
     failures = [] if raw["name"] == "Raw Data" else ["the root's first child is not Raw Data"]
-    found = {(path, node["name"]): node for path, node in found_files(raw)}
+    found, whole = {(path, node["name"]): node for path, node in found_files(raw)}, 0
     with open(source, "rb") as source:
         for p in placed:
+            failed = len(failures)
             key = ((p["category"], p["extension"]), "%d.%s" % (p["sector"], p["extension"]))
             node = found.pop(key, None)
             if node is None:
@@ -323,12 +326,13 @@ def check(args, placed, scan, source):
             for what, data in copies:
                 if hashlib.sha256(data if p["ends"] else data[:p["size"]]).hexdigest() != p["sha256"]:
                     failures.append("%s: %d bytes %s, not the %d written" % (p["file"], len(data), what, p["size"]))
+            whole += failed == len(failures)
     inside = lambda node: any(0 <= start_of(node, scan) - p["sector"] < p["size"] / SECTOR for p in placed)
     failures += ["found where nothing was put: %s/%s" % ("/".join(path), name)
                  for (path, name), node in sorted(found.items()) if not inside(node)]
     for failure in failures:
         print("FAIL:", failure)
-    print("%d placed files checked in %s" % (len(placed), name))
+    print("%d of %d placed files found whole (%s)" % (whole, len(placed), name))
     return 1 if failures or not placed else 0
 
 
