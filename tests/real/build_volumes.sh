@@ -40,11 +40,7 @@ mount_ntfs() {  # mount_ntfs IMAGE [OPTIONS]: the driver stays our child, awaite
   for _ in $(seq 100); do mountpoint -q "$mnt" && return; sleep 0.1; done
   echo "ntfs-3g did not mount $1" && exit 1
 }
-unmount_ntfs() {
-  umount "$mnt"
-  wait "$ntfs_pid" || true
-  ntfs_pid=""
-}
+unmount_ntfs() { umount "$mnt"; wait "$ntfs_pid" || true; ntfs_pid=""; }
 text() { yes "$1" | head -c "$2" || true; }  # TEXT repeated up to SIZE bytes
 manifest() {  # manifest FOLDER: every file below it, deleted
   (cd "$1" && find . -type f -printf '%P\n' | sort | while IFS= read -r path; do
@@ -55,7 +51,6 @@ pids=()
 bash "$src/scripts/make-fat-volume.sh" 16 fat16.img fat16.tsv & pids+=($!)
 bash "$src/scripts/make-fat-volume.sh" 32 fat32.img fat32.tsv & pids+=($!)
 
-stamp='2021-03-04 05:06:08'
 text 'notes, in lower case' 10000 >files/notes.txt
 text 'without the archive bit' 6000 >files/NOARCH.BIN
 head -c 70000 /dev/urandom >"files/Long file name.bin"
@@ -63,7 +58,7 @@ text 'small' 700 >files/SMALL.TXT
 head -c 30000 /dev/urandom >"files/sub/inner data.dat"
 for i in 1 2 3 4 5 6; do text "child file $i" $((3000 * i)) >"orphans/child file $i.txt"; done
 for i in 1 2 3; do text "parent file $i" $((5000 * i)) >"orphans/parent file $i.txt"; done
-touch -d "$stamp" files/*.* files/sub/* orphans/*
+touch -d '2021-03-04 05:06:08' files/*.* files/sub/* orphans/*
 stat -c %Y files/notes.txt >mtime
 manifest files >written.tsv
 manifest orphans >orphans.tsv
@@ -78,16 +73,14 @@ import struct, sys
 with open(sys.argv[1], "r+b") as f:
     boot = f.read(512)
     bps, spc, rsvd, nfats = struct.unpack_from("<HBHB", boot, 11)
-    fatsz, root, backup = struct.unpack_from("<I", boot, 0x24)[0], struct.unpack_from("<I", boot, 0x2C)[0], struct.unpack_from("<H", boot, 0x32)[0]
-    data, cluster, new = (rsvd + nfats * fatsz) * bps, spc * bps, 300
-    f.seek(data + (root - 2) * cluster); content = f.read(cluster)
-    f.seek(data + (new - 2) * cluster); f.write(content)
-    for i in range(nfats):
-        fat = (rsvd + i * fatsz) * bps
-        f.seek(fat + 4 * new); f.write(struct.pack("<I", 0x0FFFFFFF))
-        f.seek(fat + 4 * root); f.write(struct.pack("<I", 0))
-    for sector in (0, backup):
-        f.seek(sector * bps + 0x2C); f.write(struct.pack("<I", new))
+    (fatsz,), (root,), (backup,) = (struct.unpack_from(k, boot, at) for k, at in (("<I", 0x24), ("<I", 0x2C), ("<H", 0x32)))
+    cluster = lambda n: (rsvd + nfats * fatsz + (n - 2) * spc) * bps
+    f.seek(cluster(root))
+    writes = [(cluster(300), f.read(spc * bps))] + [(s * bps + 0x2C, struct.pack("<I", 300)) for s in (0, backup)]
+    writes += [((rsvd + i * fatsz) * bps + 4 * n, struct.pack("<I", v)) for i in range(nfats) for n, v in ((300, 0x0FFFFFFF), (root, 0))]
+    for at, data in writes:
+        f.seek(at)
+        f.write(data)
 PY
   fsck.fat -n "$name.img" >/dev/null
   mmd -i "$name.img" ::/sub ::/fill

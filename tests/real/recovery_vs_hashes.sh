@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # restora-cli recover, byte for byte (lib/check.py recovered): the deleted files of every volume of
-# the fixture against the SHA-256 of what was written and against what icat reads, each into a
-# folder that recover makes, with the entry's modification time (or the time of the save with
+# the fixture against the SHA-256 of what was written, each into a folder that recover makes, with the entry's modification time (or the time of the save with
 # --no-times); the orphans of folders deleted in steps by the deep scan; the compressed NTFS file
 # with an attribute list; the DFTT undelete images against their published MD5s.
 source "$(dirname "$0")/lib/common.bash"
-need fls icat python3
+need python3
 need_volumes
 need_corpus
 mtime=$(cat "$volumes/mtime")

@@ -52,7 +52,7 @@ def prose(lines):
 
 
 def exif_jpeg(big, thumb):
-    """A JPEG whose Exif segment (APP1) carries a JPEG thumbnail (IFD1)."""
+    # A JPEG whose Exif segment (APP1) carries a JPEG thumbnail (IFD1).
     tiff = bytearray(b"II*\x00\x08\x00\x00\x00")
     tiff += struct.pack("<H", 1) + struct.pack("<HHII", 0x010F, 2, 4, 0x6F6F46) + struct.pack("<I", 26)
     thumb_at = 26 + 2 + 2 * 12 + 4  # IFD1 at 26: the thumbnail's offset and length
@@ -88,7 +88,7 @@ def midi():
 
 
 def compound_late_stream(stream, payload):
-    """A compound file whose main stream's entry is the fifth of the directory (its second sector)."""
+    # A compound file whose main stream's entry is the fifth of the directory (its second sector).
     free, end = 0xFFFFFFFF, 0xFFFFFFFE
     data_sectors = (len(payload) + SECTOR - 1) // SECTOR
     header = bytearray(SECTOR)
@@ -135,7 +135,7 @@ def make(args, folder):
         files.append({"file": name, "category": category, "extension": name.rsplit(".", 1)[1]})
 
     def tool(name, category, *command):
-        """Runs a writer that makes work/name; the type is left out when the writer is missing or fails."""
+        # Runs a writer that makes work/name; the type is left out when the writer is missing or fails.
         path = os.path.join(work, name)
         try:
             subprocess.run([c.replace("@", path) for c in command], check=True, capture_output=True)
@@ -260,7 +260,7 @@ def plant(args, folder, disk, mib, count="0"):
 
 
 def locate(args, folder, image):
-    """Where the file system put each sample: its first sector, from The Sleuth Kit's istat."""
+    # Where the file system put each sample: its first sector, from The Sleuth Kit's istat.
     samples = {s["file"]: s for s in json.load(open(os.path.join(folder, "manifest.json")))}
     fsstat = subprocess.run(["fsstat", image], check=True, capture_output=True, text=True).stdout
     cluster = int(re.search(r"^Cluster Size: (\d+)", fsstat, re.M).group(1))
