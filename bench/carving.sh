@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Found files cut at their format's end, against PhotoRec on the same 2 GiB disk: 400 real files
-# of about 40 types (tests/real/carving_samples.py: photos, some JPEGs with Exif thumbnails,
+# of about 40 types (tests/real/lib/samples.py: photos, some JPEGs with Exif thumbnails,
 # documents, archives, audio, video) planted among other data, a third followed directly by it and
 # one in eight across a 63-sector block boundary. Prints how many files each recovers byte for
 # byte and how long each search takes (wall and CPU), both run under nice on a warm page cache
@@ -22,11 +22,11 @@ if [ ! -x "$cli" ]; then
   cmake -S "$top" -B "$top/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRESTORA_BUILD_TESTS=OFF >/dev/null
   nice ninja -C "$top/build-release" -j2 restora-cli signature_file >/dev/null
 fi
-samples="$top/tests/real/carving_samples.py"
+samples="$top/tests/real/lib/samples.py"
 mkdir -p "$out"
 if [ ! -f "$out/disk.img" ] || [ ! -f "$out/disk.img.placed.json" ]; then
   rm -rf "$out/samples"
-  python3 "$samples" make "$out/samples" $(((count + 39) / 40))
+  python3 "$samples" make "$out/samples"
   python3 "$samples" plant "$out/samples" "$out/disk.img" "$mib" "$count"
 fi
 cat "$out/disk.img" >/dev/null  # warm the page cache

@@ -43,3 +43,6 @@ attach() {
   loops+=("$device")
   printf -v "$name" '%s' "$device"
 }
+
+# listing IMAGE [OPTIONS]: the scan of IMAGE agrees with The Sleuth Kit (lib/check.py listing).
+listing() { python3 "$src/tests/real/lib/check.py" listing "$cli" "$@" || fail "$1 differs from The Sleuth Kit"; }
