@@ -148,7 +148,7 @@ TEST(HostileNames, FromAnNtfsVolume) {
 
 TEST(HostileNames, FromFat16AndFat32LongNames) {
   for (test::FatWidth width : {test::FatWidth::Fat16, test::FatWidth::Fat32}) {
-    test::FatImageBuilder b(test::FatLayout{width, 4096, 1, 0, 0});
+    test::FatImageBuilder b(test::FatLayout{width, 4096, 1});
     std::vector<std::vector<uint8_t>> expected;
     for (const std::u16string& name : kHostileNames) {
       if (name.empty()) continue;  // a long name of no characters is no long name
