@@ -2,7 +2,8 @@
 // A disk of three partitions (FAT16, FAT32, and a FAT16 where nothing was deleted) scanned
 // partition by partition: one tree with a folder per partition, every file saved from its own
 // partition's window, a scan file that keeps the partitions (and shows older readers the disk),
-// and a damaged partitions block that keeps what it holds.
+// a damaged partitions block that keeps what it holds, and the window that keeps a partition's
+// reads inside it.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -125,6 +126,24 @@ TEST_F(PartitionTest, ADamagedPartitionsBlockKeepsWhatItHolds) {
     }
     EXPECT_EQ(folders, reread.partitions.size()) << file.size();
   }
+}
+
+TEST(SourceWindow, DeliversOnlyWhatLiesInsideIt) {
+  std::vector<uint8_t> bytes(4096);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i / 512);
+  MemorySourceReader disk(bytes);
+  SourceWindow window(disk, 1024, 1024);  // sectors 2 and 3
+  struct Case { uint64_t offset; size_t wanted, delivered; uint8_t firstByte; };
+  const Case cases[] = {{0, 512, 512, 2}, {512, 1024, 512, 3}, {1000, 512, 24, 3}, {1024, 512, 0, 0xEE}, {~0ull - 4, 8, 0, 0xEE}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> buffer(c.wanted, 0xEE);
+    size_t delivered = 99;
+    EXPECT_EQ(window.ReadAt(c.offset, buffer, &delivered), 1) << c.offset;
+    EXPECT_EQ(delivered, c.delivered) << c.offset;
+    EXPECT_EQ(buffer[0], c.firstByte) << c.offset;
+    if (c.delivered < c.wanted) { EXPECT_EQ(buffer[c.delivered], 0xEE) << c.offset; }
+  }
+  EXPECT_EQ(window.SizeBytes(), 1024u);
 }
 
 }  // namespace
