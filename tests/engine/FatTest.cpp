@@ -2,7 +2,8 @@
 // The FAT walk over volumes built byte by byte: what the tree lists (deleted entries under the
 // folders leading to them, long names across cluster ends, duplicated clusters, a FAT16 folder
 // read only within its cluster), and hostile volumes (folder chains and entries that loop,
-// clusters shared by many folder entries, nonsense boot values, a tree 100,000 levels deep).
+// clusters shared by many folder entries, a volume cut short, a tree 100,000 levels deep); and
+// 8.3 names as written (case flags, entries without an attribute).
 #include <gtest/gtest.h>
 
 #include <cstring>
