@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes boot sector recognition and the NTFS set-up: any bytes opened as a volume and as a disk.
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -13,7 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> bytes(data, data + size);
   for (OpenMode mode : {OpenMode::Image, OpenMode::PhysicalDisk}) {
     EngineState state;
-    state.progress = nullptr;
     (void)OpenSource(state, mode, std::make_unique<MemorySourceReader>(bytes), u"fuzz");
     CleanUp(state);
   }

@@ -2,33 +2,10 @@
 // Fuzzes compound-document identification and sizing: the bytes after the first lie at sector s
 // of a memory source (s from the first byte), where a document's header is looked for; then the
 // signature search files whatever the source holds.
-#include <cstddef>
-#include <cstdint>
-#include <algorithm>
-#include <cstring>
-#include <memory>
-#include <vector>
-
 #include "CompoundDocument.h"
 #include "ScanTree.h"
+#include "SearchType.h"
 #include "SignatureSearch.h"
-
-namespace {
-
-restora::SignatureRecord Family(const char* extension) {
-  restora::SignatureRecord record;
-  std::strncpy(record.extension.data(), extension, record.extension.size() - 1);
-  std::strncpy(record.category.data(), "Documents", record.category.size() - 1);
-  record.selected = 1;
-  record.family = 2;
-  record.headerLength = 4;
-  const uint8_t magic[4] = {0xD0, 0xCF, 0x11, 0xE0};
-  std::memcpy(record.headerBytes.data(), magic, 4);
-  record.maxSizeMiB = 1024;
-  return record;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace restora;
@@ -42,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   state.deviceHandle = std::make_unique<MemorySourceReader>(std::move(bytes));
   state.volumeInfo.kind = SourceKind::Disk;
   state.volumeInfo.totalSectors = sectors;
-  state.signatureList = {Family("ppt"), Family("xls"), Family("doc")};
+  const std::vector<uint8_t> magic = {0xD0, 0xCF, 0x11, 0xE0};
+  state.signatureList = {test::SearchType("ppt", magic, 2), test::SearchType("xls", magic, 2), test::SearchType("doc", magic, 2)};
   const SignatureRecord* type = IdentifyCompoundDocument(state, sector);
   if (type != nullptr && (type < state.signatureList.data() || type >= state.signatureList.data() + 3)) __builtin_trap();
   (void)CompoundDocumentSize(state, sector);

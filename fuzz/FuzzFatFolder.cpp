@@ -4,8 +4,6 @@
 // lies inside a deleted one) and parsed in order, a long name carried from one to the next, as the
 // walk does along a folder's chain.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "FatDirEntry.h"

@@ -2,8 +2,6 @@
 // Fuzzes the format end readers: the first byte picks the type, the second how much shorter
 // than the input the bound is; the rest are the file's bytes. A read at or past the bound, or an
 // end past it, is a finding. The zip and compound-document walks that name types run too.
-#include <cstddef>
-#include <cstdint>
 #include <span>
 
 #include "CompoundFile.h"

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes LZNT1: the compressed-unit test and the decompression of one unit. The first byte
 // chooses the cluster size (512 to 4096 bytes), so the output holds 16 such clusters.
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "Lznt1.h"

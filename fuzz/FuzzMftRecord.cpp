@@ -2,8 +2,6 @@
 // Fuzzes one master file table record: the integrity check, the attribute walk, the node fill
 // from the attributes and the run-list decoder of every data attribute. The first byte chooses
 // the record size in sectors.
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "NtfsRecord.h"

@@ -2,8 +2,6 @@
 // Fuzzes the copy of an NTFS entry's data: the input is a small volume whose file record sits at
 // sector 0 (1024 bytes) with its clusters after it; the first byte chooses the sectors per
 // cluster. The output is discarded, and stops being accepted after 32 MiB, as a full disk would.
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <vector>
 

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the scan information file reader. Whatever tree a file gives, writing it and reading it
 // back must give the same bytes again after the path (of which each write keeps only half).
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>

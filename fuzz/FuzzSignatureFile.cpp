@@ -4,8 +4,6 @@
 // small disk that holds the same bytes.
 #include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>

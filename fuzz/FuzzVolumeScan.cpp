@@ -2,32 +2,11 @@
 // Fuzzes a whole small volume through the directory scan: the bytes after the first are the
 // source, opened from memory. The first byte's bit 0 adds the lost-file search, bit 1 opens the
 // bytes as a whole disk instead (the signature search alone).
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <memory>
-#include <vector>
-
 #include "ScanDriver.h"
 #include "ScanTree.h"
+#include "SearchType.h"
 #include "TreeFault.h"
 #include "VolumeAccess.h"
-
-namespace {
-
-restora::SignatureRecord Type(const char* extension, std::vector<uint8_t> header, uint8_t family = 0) {
-  restora::SignatureRecord record;
-  std::strncpy(record.extension.data(), extension, record.extension.size() - 1);
-  std::strncpy(record.category.data(), "Fuzz", record.category.size() - 1);
-  record.selected = 1;
-  record.family = family;
-  record.headerLength = static_cast<uint8_t>(header.size());
-  std::memcpy(record.headerBytes.data(), header.data(), header.size());
-  record.maxSizeMiB = 1024;
-  return record;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace restora;
@@ -39,13 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (OpenSource(state, open, std::make_unique<MemorySourceReader>(std::move(bytes)), u"fuzz") == 1) {
     const bool search = (mode & 1) != 0 || open == OpenMode::PhysicalDisk;
     if (search) {
-      state.signatureList = {Type("jpg", {0xFF, 0xD8, 0xFF}), Type("doc", {0xD0, 0xCF, 0x11, 0xE0}, 2),
-                             Type("xls", {0xD0, 0xCF, 0x11, 0xE0}, 2), Type("zip", {'P', 'K', 3, 4})};
+      using test::SearchType;
+      state.signatureList = {SearchType("jpg", {0xFF, 0xD8, 0xFF}), SearchType("doc", {0xD0, 0xCF, 0x11, 0xE0}, 2),
+                             SearchType("xls", {0xD0, 0xCF, 0x11, 0xE0}, 2), SearchType("zip", {'P', 'K', 3, 4})};
     }
     state.keepRunning = 1;
     (void)ScanSource(state, search ? 1 : 0);
     // Numbered and consistent, every node named, and every node the pool handed out in the tree.
-    if (!restora::test::TreeFault(state).empty()) __builtin_trap();
+    if (!test::TreeFault(state).empty()) __builtin_trap();
   }
   CleanUp(state);
   return 0;

@@ -2,11 +2,14 @@
 // The FAT walk over volumes built byte by byte: what the tree lists (deleted entries under the
 // folders leading to them, long names across cluster ends, duplicated clusters, a FAT16 folder
 // read only within its cluster), and hostile volumes (folder chains and entries that loop,
-// clusters shared by many folder entries, nonsense boot values, a tree 100,000 levels deep).
+// clusters shared by many folder entries, a volume cut short, a tree 100,000 levels deep); and
+// 8.3 names as written (case flags, entries without an attribute).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
+#include "FatDirEntry.h"
 #include "FatImageBuilder.h"
 #include "FatScan.h"
 #include "PosixDestination.h"
@@ -45,7 +48,7 @@ class FatListing : public ::testing::TestWithParam<std::tuple<test::FatWidth, Ca
 
 TEST_P(FatListing, ListsWhatTheVolumeHolds) {
   const auto& [width, c] = GetParam();
-  FatImageBuilder v(test::FatLayout{width, 16384, 1, 0, 0});
+  FatImageBuilder v(test::FatLayout{width, 16384, 1});
   c.build(v);
   auto scanned = test::ScanVolume(v.Take());
   ASSERT_EQ(scanned->result, 1);
@@ -144,20 +147,6 @@ TEST(FatScan, AFat16SubfolderIsReadOnlyWithinItsCluster) {
   EXPECT_EQ(test::ScanVolume(v.Take())->Lines(), (std::vector<std::string>{"folder 0 SUB", "deleted-file 20 SUB/XAST.TXT"}));
 }
 
-TEST(FatScan, ProgressCountsFilesWalkedOutOfFilesFoundSoFar) {
-  FatImageBuilder v = FatImageBuilder::Fat16(8192);
-  v.AddFile(v.RootFolder(), Entry("F1.TXT"), Data(10));
-  const uint32_t folder = v.AddFolder(v.RootFolder(), Entry("D", {}, false, true));
-  v.AddFile(folder, Entry("F2.TXT"), Data(20));
-  v.AddFile(folder, Entry("F3.TXT"), Data(30));
-  v.AddFile(v.RootFolder(), Entry("F4.TXT"), Data(40));
-  test::RecordingSink sink;
-  auto scanned = test::ScanVolume(v.Take(), &sink);
-  // Root holds two files and a folder; the folder's two files join the total when it is read.
-  EXPECT_EQ(sink.steps, (std::vector<std::pair<uint64_t, uint64_t>>{{0, 2}, {1, 2}, {1, 4}, {2, 4}, {3, 4}}));
-  EXPECT_EQ(scanned->state.fileCount, 4u);
-}
-
 TEST(FatData, ChainsAreFollowedWhereTheyFitTheSizeElseTheClustersFromTheFirstOn) {
   FatImageBuilder v = FatImageBuilder::Fat32(8192);
   const uint32_t trash = v.AddFolder(v.RootFolder(), Entry("TRASH", {}, true, true));
@@ -204,16 +193,10 @@ TEST(FatHostile, ClustersSharedByManyFolderEntriesDoNotMultiplyTheTree) {
   EXPECT_EQ(test::TreeFault(scanned->state), "");
 }
 
-TEST(FatHostile, NonsenseBootValuesEndQuietly) {
+TEST(FatHostile, AVolumeCutShortStillScans) {
   FatImageBuilder base = FatImageBuilder::Fat32(4096);
   base.AddFile(2, Entry("A.TXT"), Data(100));
   const std::vector<uint8_t> image = base.Take();
-  std::vector<uint8_t> noClusters = image, hugeFat = image;
-  noClusters[0x0D] = 0;  // sectors per cluster
-  std::fill_n(hugeFat.begin() + 0x24, 4, 0xFF);  // the data area lies far past the image
-  // Values that cannot describe a volume are refused at the door; a volume cut short still scans.
-  EXPECT_EQ(test::ScanVolume(noClusters)->opened, 0);
-  EXPECT_EQ(test::ScanVolume(hugeFat)->opened, 0);
   auto scanned = test::ScanVolume(std::vector<uint8_t>(image.begin(), image.begin() + 512 * 40));
   ASSERT_EQ(scanned->opened, 1);
   EXPECT_EQ(scanned->result, 1);
@@ -222,7 +205,7 @@ TEST(FatHostile, NonsenseBootValuesEndQuietly) {
 
 TEST(FatHostile, AFolderTreeOfAHundredThousandLevels) {
   constexpr uint32_t kDepth = 100000;
-  FatImageBuilder v(test::FatLayout{test::FatWidth::Fat32, kDepth + 2400, 1, 0, 0});
+  FatImageBuilder v(test::FatLayout{test::FatWidth::Fat32, kDepth + 2400, 1});
   uint32_t folder = 2;
   for (uint32_t level = 0; level < kDepth; ++level) folder = v.AddFolder(folder, Entry("D", {}, false, true));
   v.AddEntry(folder, Entry("END.TXT", {}, true, false, 5));
@@ -235,6 +218,43 @@ TEST(FatHostile, AFolderTreeOfAHundredThousandLevels) {
   EXPECT_EQ(node->id, kDepth + 1);  // numbered, one per level
   EXPECT_EQ(CleanUp(scanned->state), 1);
   EXPECT_EQ(scanned->state.pool.LiveCount(), 0u);
+}
+
+std::array<uint8_t, 32> RawEntry(const char* name11, uint8_t attributes, uint8_t caseFlags) {
+  std::array<uint8_t, 32> entry{};
+  std::memcpy(entry.data(), name11, 11);
+  entry[0x0B] = attributes;
+  entry[0x0C] = caseFlags;
+  return entry;
+}
+
+TEST(FatNames, CaseFlagsGiveLowerCaseNamesAndExtensions) {
+  struct Case {
+    const char* name11;
+    uint8_t caseFlags;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"NOTES   TXT", 0x18, "notes.txt"},  {"\xE5OTES   TXT", 0x18, "xotes.txt"},
+      {"\xE5OTES   TXT", 0x10, "XOTES.txt"}, {"README  MD ", 0x08, "readme.MD"},
+      {"MAKEFILE   ", 0x18, "makefile"},    {"\x82T      DAT", 0x08, "\xC3\xA9t.DAT"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utf16ToUtf8(ShortEntryName(RawEntry(c.name11, 0x20, c.caseFlags))), c.shown) << c.name11;
+  }
+}
+
+TEST(FatNames, EntriesWithoutAttributesAreFilesWhenTheirNameBytesAreAName) {
+  struct Case {
+    const char* name11;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"\xE5" "OARCH  BIN", true}, {"DATA_1  $$$", true}, {"\x05" "BC     TXT", true},
+      {"\x82T      DAT", true},    {"lower   TXT", false}, {"BAD*    TXT", false},
+      {"TAB\x09    TXT", false},   {" LEADING   ", false}, {"\xE5" "A.B    TXT", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsValidShortEntry(RawEntry(c.name11, 0x00, 0)), c.valid) << c.name11;
 }
 
 }  // namespace

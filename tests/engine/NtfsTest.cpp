@@ -40,19 +40,16 @@ TEST(NtfsRecord, VerifyPutsBackTheSectorEndsAndRefusesWhatIsNoRecord) {
 
   const std::vector<std::pair<size_t, uint8_t>> damages = {{0, 'B'}, {5, 1}, {0x20, 7}};  // magic, sequence offset, base
   for (const auto& [at, value] : damages) {
-    record = good;
-    record[at] = value;
+    (record = good)[at] = value;
     EXPECT_EQ(VerifyRecord(state, record), kVerifyRefused) << at;
   }
   EXPECT_TRUE(sink.diagnostics.empty());
-  record = good;
-  record[1022] ^= 1;  // a torn write in the second sector
+  (record = good)[1022] ^= 1;  // a torn write in the second sector
   EXPECT_EQ(VerifyRecord(state, record), kVerifyRefused);
   EXPECT_EQ(sink.diagnostics, std::vector<std::string>{"ERROR,FileRecord's Integrity failed,VerifyRecord,"});
   for (uint8_t sectors : {uint8_t{0}, uint8_t{4}}) {  // a buffer shorter than the declared record
     state.volumeInfo.sectorsPerRecord = sectors;
-    record = good;
-    EXPECT_EQ(VerifyRecord(state, record), kVerifyRefused);
+    EXPECT_EQ(VerifyRecord(state, record = good), kVerifyRefused);
   }
 }
 
@@ -186,13 +183,6 @@ TEST(NtfsScan, DamagedTablesEndQuickly) {
   }
 }
 
-// Collects what a copy writes.
-struct MemoryFile final : OutputFile {
-  int Write(std::span<const uint8_t> data) override { return bytes.insert(bytes.end(), data.begin(), data.end()), 1; }
-  int Close() override { return 1; }
-  std::vector<uint8_t> bytes;
-};
-
 TEST(NtfsData, ExtentsInitializedSizeSparseExtentsAndStreams) {
   NtfsImageBuilder b;
   const std::vector<uint8_t> noise = test::FatImageBuilder::Pattern(40000, 9);
@@ -223,21 +213,11 @@ TEST(NtfsData, ExtentsInitializedSizeSparseExtentsAndStreams) {
   for (uint64_t n = 40; n <= 45; ++n) {
     ScanNode node;
     node.location = *b.RecordOffset(n) / 512;
-    MemoryFile out;
+    test::MemoryOutputFile out;
     EXPECT_EQ(CopyNtfsData(state, node, out), 1) << n;
     EXPECT_TRUE(out.bytes == expected[n - 40]) << n;
   }
   CleanUp(state);
-}
-
-std::vector<uint8_t> RunCommand(const std::string& command) {
-  std::vector<uint8_t> out;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  uint8_t buffer[65536];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.insert(out.end(), buffer, buffer + got);
-  ::pclose(pipe);
-  return out;
 }
 
 TEST(NtfsData, WindowsCompressedUnitsMatchTheSleuthKit) {
@@ -258,10 +238,12 @@ TEST(NtfsData, WindowsCompressedUnitsMatchTheSleuthKit) {
   CleanUp(state);
   std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(node.location * 512 + 0x20), 8, 0);
   ASSERT_EQ(test::OpenMemorySource(state, bytes), 1);
-  MemoryFile out;
+  test::MemoryOutputFile out;
   // The record holds only the file's first 1392 KiB, so the copy is short of its size: incomplete.
   EXPECT_EQ(CopyNtfsData(state, node, out), 0);
-  const std::vector<uint8_t> whole = RunCommand("icat '" + image + "' 38");
+  test::TempFolder temp;
+  ASSERT_EQ(std::system(("icat '" + image + "' 38 > " + temp.Path() + "/ones.bin").c_str()), 0);
+  const std::vector<uint8_t> whole = test::ReadWholeFile(temp.Path() + "/ones.bin");
   ASSERT_EQ(whole.size(), 2949120u);
   ASSERT_EQ(out.bytes.size(), 1392u * 1024u);
   EXPECT_TRUE(std::equal(out.bytes.begin(), out.bytes.end(), whole.begin()));

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A disk of three partitions (FAT16, FAT32, and a FAT16 where nothing was deleted) scanned
 // partition by partition: one tree with a folder per partition, every file saved from its own
-// partition, a scan file that keeps the
-// partitions for its reader and shows older readers the disk, damaged partitions blocks, and the
-// window that keeps a partition's reads inside it.
+// partition's window, a scan file that keeps the partitions (and shows older readers the disk),
+// a damaged partitions block that keeps what it holds, and the window that keeps a partition's
+// reads inside it.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "DiskPartitions.h"
@@ -14,125 +13,89 @@
 #include "PartitionScan.h"
 #include "PosixDestination.h"
 #include "RecoveryWriter.h"
-#include "ScanDriver.h"
 #include "ScanFile.h"
 #include "ScanTree.h"
 #include "SourceWindow.h"
-#include "TestSupport.h"
 #include "TestSupport.h"
 
 namespace restora {
 namespace {
 
-using test::FatImageBuilder;
-
-constexpr uint64_t kFirstStart = 2048;
 constexpr uint32_t kVolumeSectors = 8192;
-constexpr uint64_t kSecondStart = kFirstStart + kVolumeSectors;
-constexpr uint64_t kThirdStart = kSecondStart + kVolumeSectors;
+constexpr uint64_t kStarts[] = {2048, 2048 + kVolumeSectors, 2048 + 2 * kVolumeSectors};
 
-// A deleted file of size bytes filled with fill, in the volume's root.
-void AddDeletedFile(FatImageBuilder& volume, const char* name, uint8_t fill, size_t size) {
-  test::FatEntry entry;
-  entry.shortName = name;
-  entry.deleted = true;
-  volume.AddFile(volume.RootFolder(), entry, std::vector<uint8_t>(size, fill));
-}
-
-// Both volumes put their file at the same cluster, so a read from the wrong partition shows.
-std::vector<uint8_t> ThreePartitionDisk() {
-  FatImageBuilder first = FatImageBuilder::Fat16(kVolumeSectors);
-  FatImageBuilder second = FatImageBuilder::Fat32(kVolumeSectors);
-  FatImageBuilder third = FatImageBuilder::Fat16(kVolumeSectors);
-  AddDeletedFile(first, "FIRST.TXT", 'a', 3000);
-  AddDeletedFile(second, "SECOND.TXT", 'b', 5000);
-  std::vector<uint8_t> disk(kFirstStart * kSectorSize);
-  for (FatImageBuilder* volume : {&first, &second, &third}) {
-    std::vector<uint8_t> bytes = volume->Take();
-    bytes.resize(kVolumeSectors * kSectorSize);
-    disk.insert(disk.end(), bytes.begin(), bytes.end());
-  }
-  return disk;
-}
-
-// Opens disk as a whole disk with its three partitions, as the platform does for a disk image.
-void OpenPartitions(EngineState& state, const std::vector<uint8_t>& disk) {
-  ASSERT_EQ(test::OpenMemorySource(state, disk, OpenMode::PhysicalDisk), 1);
-  uint32_t number = 1;
-  for (const uint64_t start : {kFirstStart, kSecondStart, kThirdStart}) {
-    PartitionVolume partition;
-    partition.number = number++;
-    partition.startSector = start;
-    partition.sectorCount = kVolumeSectors;
-    auto window = std::make_unique<SourceWindow>(*state.deviceHandle, start * kSectorSize, kVolumeSectors * kSectorSize);
-    ASSERT_EQ(OpenPartition(state, partition, std::move(window)), 1);
-    state.partitions.push_back(std::move(partition));
-  }
-}
-
-// Saves every entry below a fresh folder and returns what was written there (a folder as "/").
-std::map<std::string, std::string> SaveAll(EngineState& state) {
-  test::TempFolder temp;
-  std::unique_ptr<PosixDestination> destination = PosixDestination::Open(temp.Path(), nullptr);
-  SetChecked(state.scanRoot->firstChild, 1);
-  state.keepRunning = 1;
-  SaveSummary summary;
-  EXPECT_EQ(SaveCheckedEntries(state, *destination, &summary), 1);
-  EXPECT_EQ(summary.Failures(), 0u);
-  std::map<std::string, std::string> saved;
-  for (const auto& [path, size] : test::ListTree(temp.Path())) {
-    if (size < 0) {
-      saved[path] = "/";
-      continue;
+// Opens a disk of three partitions, as the platform does for a disk image, and scans it. Both
+// deleted files lie at the same cluster of their volumes, so a read from the wrong partition shows.
+class PartitionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    disk.resize(kStarts[0] * kSectorSize);
+    for (int i = 0; i < 3; ++i) {
+      test::FatImageBuilder volume({i == 1 ? test::FatWidth::Fat32 : test::FatWidth::Fat16, kVolumeSectors, 1});
+      if (i < 2) volume.AddFile(volume.RootFolder(), {i == 0 ? "FIRST.TXT" : "SECOND.TXT", {}, 0x20, 0, 0, true},
+                                std::vector<uint8_t>(3000 + 2000 * i, static_cast<uint8_t>('a' + i)));
+      const std::vector<uint8_t> bytes = volume.Take();
+      disk.insert(disk.end(), bytes.begin(), bytes.end());
     }
-    const std::vector<uint8_t> bytes = test::ReadWholeFile(temp.Path() + "/" + path);
-    saved[path] = std::string(bytes.begin(), bytes.end());
+    ASSERT_EQ(test::OpenMemorySource(state, disk, OpenMode::PhysicalDisk), 1);
+    for (uint32_t i = 0; i < 3; ++i) {
+      PartitionVolume partition;
+      partition.number = i + 1, partition.startSector = kStarts[i], partition.sectorCount = kVolumeSectors;
+      auto window = std::make_unique<SourceWindow>(*state.deviceHandle, kStarts[i] * kSectorSize, kVolumeSectors * kSectorSize);
+      ASSERT_EQ(OpenPartition(state, partition, std::move(window)), 1);
+      state.partitions.push_back(std::move(partition));
+    }
+    state.keepRunning = 1;
+    ASSERT_EQ(ScanSource(state, 0), 1);
+    std::ostringstream out;
+    ASSERT_EQ(WriteScanInfoTo(state, out), 1);
+    scanFile = out.str();
+    block = scanFile.find(std::string(kPartitionBlockSignature.begin(), kPartitionBlockSignature.end()));
+    ASSERT_NE(block, std::string::npos);
   }
-  return saved;
-}
 
-std::string Serialized(const EngineState& state) {
-  std::ostringstream out;
-  EXPECT_EQ(WriteScanInfoTo(state, out), 1);
-  return out.str();
-}
+  // Saves every entry below a fresh folder: what was written there (a folder as "/").
+  static std::map<std::string, std::string> SaveAll(EngineState& state) {
+    test::TempFolder temp;
+    std::unique_ptr<PosixDestination> destination = PosixDestination::Open(temp.Path(), nullptr);
+    SetChecked(state.scanRoot->firstChild, 1);
+    state.keepRunning = 1;
+    EXPECT_EQ(SaveCheckedEntries(state, *destination), 1);
+    std::map<std::string, std::string> saved;
+    for (const auto& [path, size] : test::ListTree(temp.Path())) {
+      const std::vector<uint8_t> bytes = size < 0 ? std::vector<uint8_t>{'/'} : test::ReadWholeFile(temp.Path() + "/" + path);
+      saved[path] = std::string(bytes.begin(), bytes.end());
+    }
+    return saved;
+  }
 
-TEST(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow) {
-  const std::vector<uint8_t> disk = ThreePartitionDisk();
+  std::vector<uint8_t> disk;
   EngineState state;
-  OpenPartitions(state, disk);
-  state.keepRunning = 1;
-  ASSERT_EQ(ScanSource(state, 0), 1);
-  EXPECT_EQ(state.volumeInfo.kind, SourceKind::Disk);
-  const ScanNode* first = state.scanRoot->firstChild;
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(first->next, nullptr);
-  EXPECT_EQ(first->name, u"Partition 1 (FAT16)");
-  EXPECT_EQ(first->next->name, u"Partition 2 (FAT32)");
-  EXPECT_EQ(CountNodes(state.scanRoot), 5u);
-  // The views show each partition's entries in that partition's layout.
-  EXPECT_EQ(KindOfNode(state, first->next->firstChild), SourceKind::Fat32);
-  EXPECT_EQ(KindOfNode(state, first->firstChild), SourceKind::Fat16);
-  EXPECT_EQ(KindOfNode(state, state.scanRoot), SourceKind::Disk);
-  EXPECT_EQ(state.partitions[1].volumeInfo.startSector, kSecondStart);
+  std::string scanFile;
+  size_t block = 0;
+};
 
+TEST_F(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow) {
+  EXPECT_EQ(state.volumeInfo.kind, SourceKind::Disk);
+  EXPECT_EQ(test::TreeLines(state), (std::vector<std::string>{"folder 0 Partition 1 (FAT16)", "deleted-file 3000 Partition 1 (FAT16)/XIRST.TXT",
+                                                              "folder 0 Partition 2 (FAT32)", "deleted-file 5000 Partition 2 (FAT32)/XECOND.TXT",
+                                                              "folder 0 Partition 3 (FAT16)"}));
+  // The views show each partition's entries in that partition's layout.
+  EXPECT_EQ(KindOfNode(state, state.scanRoot->firstChild->next->firstChild), SourceKind::Fat32);
+  EXPECT_EQ(KindOfNode(state, state.scanRoot), SourceKind::Disk);
   const std::map<std::string, std::string> expected{
-      {"#", "/"},
-      {"#/Partition 1 (FAT16)", "/"},
-      {"#/Partition 2 (FAT32)", "/"},
+      {"#", "/"}, {"#/Partition 1 (FAT16)", "/"}, {"#/Partition 2 (FAT32)", "/"},
       {"#/Partition 3 (FAT16)", "/"},  // nothing found there: an empty folder, not a failed file
-      {"#/Partition 1 (FAT16)/XIRST.TXT", std::string(3000, 'a')},
-      {"#/Partition 2 (FAT32)/XECOND.TXT", std::string(5000, 'b')}};
+      {"#/Partition 1 (FAT16)/XIRST.TXT", std::string(3000, 'a')}, {"#/Partition 2 (FAT32)/XECOND.TXT", std::string(5000, 'b')}};
   EXPECT_EQ(SaveAll(state), expected);
 
   // A saved scan keeps the partitions; opened again from the disk it saves the same bytes.
-  std::istringstream in(Serialized(state));
+  std::istringstream in(scanFile);
   EngineState reread;
   ASSERT_EQ(ReadScanInfoFrom(reread, in), 1);
   ASSERT_EQ(reread.partitions.size(), 3u);
-  EXPECT_EQ(reread.partitions[0].volumeInfo.kind, SourceKind::Fat16);
   EXPECT_EQ(reread.partitions[1].volumeInfo.kind, SourceKind::Fat32);
-  EXPECT_EQ(reread.partitions[1].startSector, kSecondStart);
+  EXPECT_EQ(reread.partitions[1].startSector, kStarts[1]);
   reread.deviceHandle = std::make_unique<MemorySourceReader>(disk);
   std::string error;
   const auto same = [](const VolumeInfo& a, const VolumeInfo& b) { return a.kind == b.kind && a.totalSectors == b.totalSectors; };
@@ -140,70 +103,37 @@ TEST(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow
   EXPECT_EQ(SaveAll(reread), expected);
 }
 
-TEST(PartitionTest, AReaderThatStopsAfterTheTreeSeesTheDiskWithEmptyPartitionFolders) {
-  EngineState state;
-  OpenPartitions(state, ThreePartitionDisk());
-  state.keepRunning = 1;
-  ASSERT_EQ(ScanSource(state, 0), 1);
-  const std::string bytes = Serialized(state);
-  const std::string signature(kPartitionBlockSignature.begin(), kPartitionBlockSignature.end());
-  const size_t block = bytes.find(signature);
-  ASSERT_NE(block, std::string::npos);
-
-  std::istringstream body(bytes.substr(0, block));
-  EngineState reread;
-  ASSERT_EQ(ReadScanInfoFrom(reread, body), 1);
-  EXPECT_EQ(reread.volumeInfo.kind, SourceKind::Disk);
-  EXPECT_TRUE(reread.partitions.empty());
-  ASSERT_EQ(CountNodes(reread.scanRoot), 3u);
-  EXPECT_EQ(reread.scanRoot->firstChild->name, u"Partition 1 (FAT16)");
-}
-
-TEST(PartitionTest, ADamagedPartitionsBlockKeepsWhatItHolds) {
-  EngineState state;
-  OpenPartitions(state, ThreePartitionDisk());
-  state.keepRunning = 1;
-  ASSERT_EQ(ScanSource(state, 0), 1);
-  const std::string bytes = Serialized(state);
-  const size_t block = bytes.find(std::string(kPartitionBlockSignature.begin(), kPartitionBlockSignature.end()));
-  ASSERT_NE(block, std::string::npos);
+TEST_F(PartitionTest, ADamagedPartitionsBlockKeepsWhatItHolds) {
   const size_t count = block + kPartitionBlockSignature.size();
-  struct Case {
-    const char* what;
-    std::string file;
-    size_t partitions;  // at most this many come back
-  };
-  const Case cases[] = {
-      {"a count far beyond the file", bytes.substr(0, count) + "\xFF\xFF", 0},
-      {"cut inside the first header", bytes.substr(0, count + 2 + 40), 0},
-      {"cut inside the last tree", bytes.substr(0, bytes.size() - 30), 3},
-      {"whole", bytes, 3},
-  };
-  for (const Case& c : cases) {
-    std::istringstream in(c.file);
+  std::istringstream body(scanFile.substr(0, block));  // a reader that stops after the tree sees the disk
+  EngineState older;
+  ASSERT_EQ(ReadScanInfoFrom(older, body), 1);
+  EXPECT_TRUE(older.partitions.empty());
+  EXPECT_EQ(test::TreeLines(older), (std::vector<std::string>{"folder 0 Partition 1 (FAT16)", "folder 0 Partition 2 (FAT32)",
+                                                              "folder 0 Partition 3 (FAT16)"}));
+  const std::pair<std::string, size_t> cases[] = {  // the file, and at most how many partitions come back
+      {scanFile.substr(0, count) + "\xFF\xFF", 0},  // a count far beyond the file
+      {scanFile.substr(0, count + 2 + 40), 0},      // cut inside the first header
+      {scanFile.substr(0, scanFile.size() - 30), 3}, {scanFile, 3}};
+  for (const auto& [file, partitions] : cases) {
+    std::istringstream in(file);
     EngineState reread;
-    ASSERT_EQ(ReadScanInfoFrom(reread, in), 1) << c.what;
-    EXPECT_LE(reread.partitions.size(), c.partitions) << c.what;
+    ASSERT_EQ(ReadScanInfoFrom(reread, in), 1) << file.size();
+    EXPECT_LE(reread.partitions.size(), partitions) << file.size();
     size_t folders = 0;
-    for (const ScanNode* folder = reread.scanRoot->firstChild; folder != nullptr; folder = folder->next) {
-      EXPECT_EQ(folder, reread.partitions[folders].folder) << c.what;
-      ++folders;
+    for (const ScanNode* folder = reread.scanRoot->firstChild; folder != nullptr; folder = folder->next, ++folders) {
+      EXPECT_TRUE(folders < reread.partitions.size() && folder == reread.partitions[folders].folder) << file.size();
     }
-    EXPECT_EQ(folders, reread.partitions.size()) << c.what;
+    EXPECT_EQ(folders, reread.partitions.size()) << file.size();
   }
 }
 
-TEST(PartitionTest, AWindowDeliversOnlyWhatLiesInsideIt) {
+TEST(SourceWindow, DeliversOnlyWhatLiesInsideIt) {
   std::vector<uint8_t> bytes(4096);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i / 512);
   MemorySourceReader disk(bytes);
   SourceWindow window(disk, 1024, 1024);  // sectors 2 and 3
-  struct Case {
-    uint64_t offset;
-    size_t wanted;
-    size_t delivered;
-    uint8_t firstByte;
-  };
+  struct Case { uint64_t offset; size_t wanted, delivered; uint8_t firstByte; };
   const Case cases[] = {{0, 512, 512, 2}, {512, 1024, 512, 3}, {1000, 512, 24, 3}, {1024, 512, 0, 0xEE}, {~0ull - 4, 8, 0, 0xEE}};
   for (const Case& c : cases) {
     std::vector<uint8_t> buffer(c.wanted, 0xEE);
@@ -211,9 +141,7 @@ TEST(PartitionTest, AWindowDeliversOnlyWhatLiesInsideIt) {
     EXPECT_EQ(window.ReadAt(c.offset, buffer, &delivered), 1) << c.offset;
     EXPECT_EQ(delivered, c.delivered) << c.offset;
     EXPECT_EQ(buffer[0], c.firstByte) << c.offset;
-    if (c.delivered < c.wanted) {
-      EXPECT_EQ(buffer[c.delivered], 0xEE) << c.offset;
-    }
+    if (c.delivered < c.wanted) { EXPECT_EQ(buffer[c.delivered], 0xEE) << c.offset; }
   }
   EXPECT_EQ(window.SizeBytes(), 1024u);
 }

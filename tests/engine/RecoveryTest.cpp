@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,26 +30,19 @@ namespace fs = std::filesystem;
 // A volume whose every byte tells where it lies, under a bare root.
 struct Found {
   Found() {
-    volume.resize(4096 * 512);
     for (size_t i = 0; i < volume.size(); ++i) volume[i] = static_cast<uint8_t>(i / 512 * 7 + i % 251);
-    state.volumeInfo.kind = SourceKind::Disk;
-    state.volumeInfo.totalSectors = 4096;
+    state.volumeInfo.kind = SourceKind::Disk, state.volumeInfo.totalSectors = 4096;
     state.deviceHandle = std::make_unique<MemorySourceReader>(volume);
     state.scanRoot = NewNode(state);
-    state.scanRoot->name = u".";
-    state.scanRoot->status = kStatusLiveFolder;
+    state.scanRoot->name = u".", state.scanRoot->status = kStatusLiveFolder;
     state.keepRunning = 1;
   }
   ~Found() { CleanUp(state); }
   // A folder, or a found file of size bytes from sector start, appended to folder's children.
   ScanNode* Add(ScanNode* folder, std::u16string name, uint64_t start = 0, uint64_t size = 0) {
     ScanNode* node = NewNode(state);
-    node->name = std::move(name);
-    node->checked = 1;
-    node->carveSource = size != 0 ? kCarveDisk : kCarveNone;
-    node->status = size != 0 ? 0 : kStatusFolder;
-    node->location = start;
-    node->size = size;
+    node->name = std::move(name), node->checked = 1, node->location = start, node->size = size;
+    node->carveSource = size != 0 ? kCarveDisk : kCarveNone, node->status = size != 0 ? 0 : kStatusFolder;
     ScanNode** slot = &folder->firstChild;
     while (*slot != nullptr) slot = &(*slot)->next;
     return *slot = node;
@@ -59,7 +51,7 @@ struct Found {
     return std::vector<uint8_t>(volume.begin() + static_cast<std::ptrdiff_t>(start * 512),
                                 volume.begin() + static_cast<std::ptrdiff_t>(start * 512 + size));
   }
-  std::vector<uint8_t> volume;
+  std::vector<uint8_t> volume = std::vector<uint8_t>(4096 * 512);
   EngineState state;
 };
 
@@ -81,8 +73,8 @@ TEST(Recovery, CheckedEntriesArriveWithTheirBytesAndClashingNamesTakeASuffix) {
   f.Add(docs, u"unchecked.txt", 200, 10)->checked = 0;
   f.Add(f.Add(docs, u"inner"), u"deep.bin", 300, 1024 * 1024 + 512);
   ScanNode* skipped = f.Add(f.state.scanRoot, u"skipped");
-  skipped->checked = 0;
   f.Add(skipped, u"inside.txt", 400, 10);  // checked, but its folder is not
+  skipped->checked = 0;
   f.Add(f.state.scanRoot, u"same.txt", 500, 3000);
   f.Add(f.state.scanRoot, u"same.txt", 600, 1000);  // never replaces a file of the same save
   test::TempFolder temp;
@@ -93,9 +85,7 @@ TEST(Recovery, CheckedEntriesArriveWithTheirBytesAndClashingNamesTakeASuffix) {
       {"#/docs/a.txt", f.Slice(100, 5000)},      {"#/docs/inner/deep.bin", f.Slice(300, 1024 * 1024 + 512)},
       {"#/docs_#_1/a.txt", f.Slice(100, 5000)},  {"#/docs_#_1/inner/deep.bin", f.Slice(300, 1024 * 1024 + 512)},
       {"#/same.txt", f.Slice(500, 3000)},        {"#/same.txt_#_1", f.Slice(600, 1000)}};
-  const auto saved = SavedFiles(temp.Path());
-  EXPECT_EQ(saved.size(), expected.size());
-  EXPECT_TRUE(saved == expected);
+  EXPECT_TRUE(SavedFiles(temp.Path()) == expected);
 }
 
 const std::vector<std::u16string> kHostileNames = {
@@ -148,16 +138,12 @@ TEST(HostileNames, FromAnNtfsVolume) {
 
 TEST(HostileNames, FromFat16AndFat32LongNames) {
   for (test::FatWidth width : {test::FatWidth::Fat16, test::FatWidth::Fat32}) {
-    test::FatImageBuilder b(test::FatLayout{width, 4096, 1, 0, 0});
+    test::FatImageBuilder b(test::FatLayout{width, 4096, 1});
     std::vector<std::vector<uint8_t>> expected;
     for (const std::u16string& name : kHostileNames) {
       if (name.empty()) continue;  // a long name of no characters is no long name
-      test::FatEntry entry;
-      entry.shortName = "F" + std::to_string(expected.size()) + ".BIN";
-      entry.longName = name;
-      entry.deleted = true;
       expected.push_back(Content(expected.size()));
-      b.AddFile(b.RootFolder(), entry, expected.back());
+      b.AddFile(b.RootFolder(), {"F" + std::to_string(expected.size()) + ".BIN", name, 0x20, 0, 0, true}, expected.back());
     }
     auto scanned = test::ScanVolume(b.Take());
     ASSERT_EQ(scanned->result, 1);

@@ -11,7 +11,6 @@
 #include "CompoundDocument.h"
 #include "FoundFile.h"
 #include "JobVolumes.h"
-#include "ScanDriver.h"
 #include "ScanTree.h"
 #include "SignatureFile.h"
 #include "SignatureSearch.h"
@@ -31,18 +30,11 @@ TEST(SignatureFile, AStoredFileDecodesToItsTypesAndEncodesToItsBytes) {
   }
   EXPECT_EQ(EncodeSignatureFile(records), stored);
   const SignatureRecord& tar = records.at(46);
-  EXPECT_EQ(tar.TypeNameText(), "tar archive (POSIX)");
-  EXPECT_EQ(tar.ExtensionText(), "tar");
-  EXPECT_EQ(tar.CategoryText(), "Archives");
-  EXPECT_EQ(tar.selected, 0);
-  EXPECT_EQ(tar.headerOffset, 257);
-  EXPECT_EQ(tar.headerLength, 8);
+  EXPECT_EQ(std::vector<std::string_view>({tar.TypeNameText(), tar.ExtensionText(), tar.CategoryText()}),
+            std::vector<std::string_view>({"tar archive (POSIX)", "tar", "Archives"}));
+  EXPECT_EQ(std::vector<int>({tar.selected, tar.headerOffset, tar.headerLength, int(tar.next), records.at(26).family}),
+            std::vector<int>({0, 257, 8, 1, 2}));
   EXPECT_EQ(std::memcmp(tar.headerBytes.data(), "ustar\0" "00", 8), 0);
-  EXPECT_EQ(tar.next, 1u);
-  const SignatureRecord& xls = records.at(26);
-  EXPECT_EQ(xls.selected, 1);
-  EXPECT_EQ(xls.family, 2);
-  EXPECT_EQ(xls.ExtensionText(), "xls");
   EXPECT_EQ(records.back().next, 0u);
 }
 
@@ -145,24 +137,19 @@ TEST(SignatureSearch, SameTreeAsThePlainLoopOnRandomData) {
     EngineState fast, plain;
     for (EngineState* state : {&fast, &plain}) {
       state->deviceHandle = std::make_unique<MemorySourceReader>(disk);
-      state->volumeInfo.kind = kind;
-      state->volumeInfo.totalSectors = 9050;
-      state->scanRoot = NewNode(*state);
+      state->volumeInfo.kind = kind, state->volumeInfo.totalSectors = 9050;
+      (state->scanRoot = NewNode(*state))->status = kStatusLiveFolder;
       state->scanRoot->name = u".";
-      state->scanRoot->status = kStatusLiveFolder;
-      state->signatureList = list;
-      state->keepRunning = 1;
+      state->signatureList = list, state->keepRunning = 1;
     }
     EXPECT_EQ(SearchSignatures(fast), 1);
     ReferenceSearch(plain);
-    NumberTree(fast, fast.scanRoot);
-    NumberTree(plain, plain.scanRoot);
+    NumberTree(fast, fast.scanRoot), NumberTree(plain, plain.scanRoot);
     const std::vector<std::string> expected = test::TreeLines(plain);
     EXPECT_GT(expected.size(), 500u);  // the data gives plenty of hits to order
     EXPECT_EQ(test::TreeLines(fast), expected);
     EXPECT_EQ(test::FoundFiles(fast), test::FoundFiles(plain));
-    CleanUp(fast);
-    CleanUp(plain);
+    CleanUp(fast), CleanUp(plain);
   }
 }
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Telling a volume by its boot sector: every mark of FAT16, FAT32 and NTFS is needed, FAT16 is
-// tried first, sizes come from the right fields, and what is no volume is refused.
+// tried first, the FAT layout follows the boot sector (root areas of any size, sectors of up to
+// 4096 bytes, a FAT32 root folder off cluster 2) in 512-byte units, boot sectors that cannot
+// describe a volume are refused with the reason, and what is no volume is not opened.
 #include <gtest/gtest.h>
 
 #include "ByteReader.h"
+#include "FatChain.h"
 #include "FatImageBuilder.h"
 #include "NtfsImageBuilder.h"
 #include "ScanDriver.h"
@@ -13,51 +16,83 @@ namespace restora {
 namespace {
 
 enum Base { kFat16, kFat32, kNtfs };
+struct Patch { size_t at; int bytes; uint64_t value; };
 
-std::vector<uint8_t> BootSector(Base base) {
-  if (base == kNtfs) return test::NtfsImageBuilder().BootSector();
-  std::vector<uint8_t> image = (base == kFat16 ? test::FatImageBuilder::Fat16(8192) : test::FatImageBuilder::Fat32(8192)).Take();
-  image.resize(512);
-  if (base == kFat16) StoreU16(image, 0x13, 0), StoreU32(image, 0x20, 70000);  // the 32-bit total
-  if (base == kFat32) StoreU32(image, 0x24, 70000), StoreU32(image, 0x20, 1u << 24);  // a FAT size above 16 bits
-  return image;
+// The builders' boot sectors (4 sectors per FAT cluster), changed as given.
+std::vector<uint8_t> BootSector(Base base, const std::vector<Patch>& patches = {}) {
+  std::vector<uint8_t> s = base == kNtfs ? test::NtfsImageBuilder().BootSector()
+                                         : test::FatImageBuilder({base == kFat16 ? test::FatWidth::Fat16 : test::FatWidth::Fat32, 8192, 4}).Take();
+  s.resize(512);
+  for (const Patch& p : patches) {
+    for (int i = 0; i < p.bytes; ++i) s[p.at + i] = static_cast<uint8_t>(p.value >> (8 * i));
+  }
+  return s;
 }
 
-TEST(BootSector, EveryMarkIsNeeded) {
-  struct Case { Base base; size_t at; uint64_t value; int bytes; bool accepted; };
+TEST(BootSector, EveryMarkIsNeededAndNonsenseIsRefusedWithTheReason) {
+  struct Case { Base base; std::vector<Patch> patches; const char* reason; };  // reason "+": accepted
   const Case cases[] = {
-      {kFat16, 0x15, 0xF0, 1, false}, {kFat16, 0x26, 0x28, 1, false}, {kFat16, 0x0B, 1000, 2, false},
-      {kFat16, 0x3A, '2', 1, false},  {kFat16, 511, 0, 1, false},    {kFat16, 3, 0x58585858, 4, true},
-      {kFat32, 0x0E, 1, 2, false},    {kFat32, 0x52, 0x58585858, 4, false},
-      {kNtfs, 0, 0xE9, 1, false},   {kNtfs, 0x0B, 1, 1, false},     {kNtfs, 0x0D, 0, 1, false},
-      {kNtfs, 0x0D, 64, 1, false},  {kNtfs, 0x28, 0, 8, false},     {kNtfs, 0x30, ~0ull, 8, false},
-      {kNtfs, 0x38, 0, 8, false},   {kNtfs, 0x16, 1, 1, false},     {kNtfs, 0x20, 1, 4, false},
-      {kNtfs, 0x24, 0x00800081, 4, false}, {kNtfs, 0x45, 1, 1, false}, {kNtfs, 3, 0x58585858, 4, true},
+      {kFat16, {{0x15, 1, 0xF0}}, ""}, {kFat16, {{0x26, 1, 0x28}}, ""}, {kFat16, {{0x0B, 2, 1000}}, ""},
+      {kFat16, {{0x3A, 1, '2'}}, ""},  {kFat16, {{511, 1, 0}}, ""},     {kFat16, {{3, 4, 0x58585858}}, "+"},
+      {kFat32, {{0x0E, 2, 1}}, ""},    {kFat32, {{0x52, 4, 0x58585858}}, ""}, {kFat32, {{0x0D, 1, 0}}, ""},
+      {kFat32, {{0x24, 4, 0xFFFFFFFF}}, ""},
+      {kNtfs, {{0, 1, 0xE9}}, ""},     {kNtfs, {{0x0B, 1, 1}}, ""},     {kNtfs, {{0x0D, 1, 0}}, ""},
+      {kNtfs, {{0x0D, 1, 64}}, ""},    {kNtfs, {{0x28, 8, 0}}, ""},     {kNtfs, {{0x30, 8, ~0ull}}, ""},
+      {kNtfs, {{0x38, 8, 0}}, ""},     {kNtfs, {{0x16, 1, 1}}, ""},     {kNtfs, {{0x20, 4, 1}}, ""},
+      {kNtfs, {{0x24, 4, 0x00800081}}, ""}, {kNtfs, {{0x45, 1, 1}}, ""}, {kNtfs, {{3, 4, 0x58585858}}, "+"},
+      {kFat16, {{0x16, 2, 30000}}, "reach past the volume's end"}, {kFat16, {{0x0D, 1, 3}}, "not a power of two"},
+      {kFat16, {{0x10, 1, 0}}, "no FAT"},                           {kFat16, {{0x0E, 2, 0}}, "no reserved sectors"},
+      {kFat16, {{0x11, 2, 0}}, "no entries"}, {kFat16, {{0x0B, 2, 4096}, {0x0D, 1, 64}}, "larger than 127 KiB"},
+      {kFat32, {{0x2C, 4, 1}}, "cluster 1 is not on the volume"},
+      {kFat32, {{0x2C, 4, 20000}}, "cluster 20000 is not on the volume"},
   };
   for (const Case& c : cases) {
-    std::vector<uint8_t> sector = BootSector(c.base);
-    for (int i = 0; i < c.bytes; ++i) sector[c.at + i] = static_cast<uint8_t>(c.value >> (8 * i));
     VolumeInfo info;
-    EXPECT_EQ(RecognizeBootSectorBytes(info, sector), c.accepted ? 1 : 0) << c.base << " at " << c.at;
+    std::string refusal;
+    const bool accepted = std::string_view(c.reason) == "+";
+    EXPECT_EQ(RecognizeBootSectorBytes(info, BootSector(c.base, c.patches), &refusal), accepted ? 1 : 0)
+        << c.base << " at " << c.patches[0].at;
+    if (!accepted) { EXPECT_NE(refusal.find(c.reason), std::string::npos) << refusal; }
   }
 }
 
-TEST(BootSector, FieldsComeFromTheRightPlaces) {
-  VolumeInfo info;
-  std::vector<uint8_t> fat16 = BootSector(kFat16);
-  ASSERT_EQ(RecognizeBootSectorBytes(info, fat16), 1);
-  EXPECT_EQ(info.kind, SourceKind::Fat16);
-  EXPECT_EQ(info.totalSectors, 70000u);  // the 32-bit field, as the 16-bit one is 0
-  std::copy_n("FAT32   ", 8, fat16.begin() + 0x52);  // passes both tests: FAT16 comes first
-  ASSERT_EQ(RecognizeBootSectorBytes(info, fat16), 1);
-  EXPECT_EQ(info.kind, SourceKind::Fat16);
-  ASSERT_EQ(RecognizeBootSectorBytes(info = {}, BootSector(kFat32)), 1);
-  EXPECT_EQ(info.kind, SourceKind::Fat32);
-  EXPECT_EQ(info.fatEntryCount, 70000u * 128);  // the FAT size uses all 32 bits
-  std::vector<uint8_t> ntfs = BootSector(kNtfs);
+TEST(BootSector, TheFatLayoutFollowsTheBootSectorIn512ByteUnits) {
+  struct Case {
+    Base base;
+    std::vector<Patch> patches;
+    SourceKind kind;
+    uint64_t total, cluster2, rootSector, rootBytes, fat2, unitsPerCluster, rootCluster, fatEntries;
+  };
+  const Case cases[] = {  // FAT16: 1 reserved sector, 8 per FAT, 512 entries; FAT32: 32 reserved, 16 per FAT
+      {kFat16, {}, SourceKind::Fat16, 8192, 49, 17, 16384, 9, 4, 1, 8 * 256},
+      {kFat16, {{0x11, 2, 1024}}, SourceKind::Fat16, 8192, 81, 17, 32768, 9, 4, 1, 8 * 256},
+      {kFat16, {{0x11, 2, 2048}, {0x10, 1, 1}}, SourceKind::Fat16, 8192, 137, 9, 65536, 9, 4, 1, 8 * 256},
+      {kFat16, {{0x0B, 2, 4096}}, SourceKind::Fat16, 65536, 168, 136, 16384, 72, 32, 1, 8 * 2048},
+      {kFat16, {{0x13, 2, 0}, {0x20, 4, 70000}}, SourceKind::Fat16, 70000, 49, 17, 16384, 9, 4, 1, 8 * 256},
+      {kFat16, {{0x52, 8, 0x2020203233544146}}, SourceKind::Fat16, 8192, 49, 17, 16384, 9, 4, 1, 8 * 256},
+      {kFat32, {}, SourceKind::Fat32, 8192, 64, 0, 0, 48, 4, 2, 16 * 128},
+      {kFat32, {{0x2C, 4, 300}}, SourceKind::Fat32, 8192, 64, 0, 0, 48, 4, 300, 16 * 128},
+      {kFat32, {{0x2C, 4, 300}, {0x0B, 2, 4096}}, SourceKind::Fat32, 65536, 512, 0, 0, 384, 32, 300, 16 * 1024},
+      {kFat32, {{0x24, 4, 70000}, {0x20, 4, 1u << 24}}, SourceKind::Fat32, 1u << 24, 140032, 0, 0, 70032, 4, 2, 70000 * 128},
+  };
+  for (const Case& c : cases) {
+    VolumeInfo info;
+    std::string refusal;
+    ASSERT_EQ(RecognizeBootSectorBytes(info, BootSector(c.base, c.patches), &refusal), 1) << refusal;
+    const std::string where = std::to_string(c.base) + (c.patches.empty() ? "" : " at " + std::to_string(c.patches[0].at));
+    uint64_t rootSector = 0;
+    size_t rootBytes = 0;
+    if (c.kind == SourceKind::Fat16) FatRootArea(info, rootSector, rootBytes);
+    EXPECT_EQ(info.kind, c.kind) << where;
+    EXPECT_EQ(std::vector<uint64_t>({info.totalSectors, FatClusterSector(info, 2), rootSector, rootBytes, info.fat2Sector,
+                                     info.fatSectorsPerCluster, FatRootCluster(info), info.fatEntryCount}),
+              std::vector<uint64_t>({c.total, c.cluster2, c.rootSector, c.rootBytes, c.fat2, c.unitsPerCluster,
+                                     c.rootCluster, c.fatEntries}))
+        << where;
+  }
   for (const auto& [perRecord, sectors] : {std::pair{-10, 2}, {1, 8}, {-8, 0}, {-128, 0}}) {
-    ntfs[0x40] = static_cast<uint8_t>(perRecord);
-    ASSERT_EQ(RecognizeBootSectorBytes(info = {}, ntfs), 1);
+    VolumeInfo info;
+    ASSERT_EQ(RecognizeBootSectorBytes(info, BootSector(kNtfs, {{0x40, 1, static_cast<uint8_t>(perRecord)}})), 1);
     EXPECT_EQ(info.sectorsPerRecord, sectors) << perRecord;  // under a sector or absurd: 0
   }
 }

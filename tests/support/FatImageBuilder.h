@@ -21,24 +21,19 @@ struct FatLayout {
   FatWidth width = FatWidth::Fat16;
   uint32_t totalSectors = 8192;
   uint8_t sectorsPerCluster = 1;
-  uint16_t reservedSectors = 0;  // 0: 1 on FAT16, 32 on FAT32
-  uint32_t sectorsPerFat = 0;    // 0: just enough for every data cluster
 };
 
 constexpr uint8_t kFatAttrLabel = 0x08;
 constexpr uint8_t kFatAttrFolder = 0x10;
-constexpr uint8_t kFatAttrArchive = 0x20;
 
 // One directory entry as the builder writes it; the defaults make a live file without data.
 struct FatEntry {
   std::string shortName;    // "NAME.EXT" as stored (no case change); empty: "N" and a number
   std::u16string longName;  // when set, written as long-name entries in front of the short one
-  uint8_t attributes = kFatAttrArchive;
+  uint8_t attributes = 0x20;
   uint32_t firstCluster = 0;  // AddFile and AddFolder fill it when they allocate
   uint32_t size = 0;          // AddFile: 0 means the content's size
-  uint16_t createdDate = 0x5821;   // 2024-01-01
-  uint16_t modifiedDate = 0x5822;  // 2024-01-02
-  bool deleted = false;            // 0xE5 on the short and every long-name entry
+  bool deleted = false;       // 0xE5 on the short and every long-name entry
 };
 
 class FatImageBuilder {
@@ -47,19 +42,17 @@ class FatImageBuilder {
   static FatImageBuilder Fat16(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1);
   static FatImageBuilder Fat32(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1);
 
-  uint32_t RootFolder() const { return IsFat16() ? 1 : 2; }  // 1 stands for the FAT16 root area
-  uint64_t ClusterOffset(uint32_t cluster) const;            // byte offset of a data cluster (2 and up)
+  uint32_t RootFolder() const { return fat16_ ? 1 : 2; }  // 1 stands for the FAT16 root area
+  uint64_t ClusterOffset(uint32_t cluster) const;         // byte offset of a data cluster (2 and up)
   uint32_t HighestCluster() const { return dataClusters_ + 1; }
 
   // The FATs (both are written alike).
   void SetFat(uint32_t cluster, uint32_t value);
   uint32_t Fat(uint32_t cluster) const;
-  // Links clusters in order and ends the chain at the last one.
-  void Chain(const std::vector<uint32_t>& clusters);
 
-  // Folders, files and entries. folder is RootFolder() or a folder's first cluster.
-  // AddFolder allocates one cluster (unless entry.firstCluster is set), writes "." and ".." into
-  // it and the entry into parent; a deleted folder's FAT entries are left 0. Returns its cluster.
+  // folder is RootFolder() or a folder's first cluster. AddFolder allocates one cluster (unless
+  // entry.firstCluster is set), writes "." and ".." into it and the entry into parent; a deleted
+  // folder's FAT entries are left 0. Returns its cluster.
   uint32_t AddFolder(uint32_t parent, FatEntry entry);
   // AddFile writes content into fresh adjacent clusters (or into clusters, in their order) and
   // the entry into folder; a deleted file's FAT entries are zeroed after. An empty content gets
@@ -70,8 +63,7 @@ class FatImageBuilder {
   // Writes the entry's long-name entries and short entry into the next free slots of folder,
   // growing a cluster folder by a cluster when it is full.
   void AddEntry(uint32_t folder, const FatEntry& entry);
-  // Fills slots of folder up to (not including) index with deleted entries of no cluster,
-  // which no scan lists, so that the next entry lands at index.
+  // Fills slots up to (not including) index with deleted entries of no cluster, which no scan lists.
   void FillTo(uint32_t folder, uint32_t index);
 
   std::vector<uint8_t> Take() { return std::move(image_); }
@@ -88,25 +80,17 @@ class FatImageBuilder {
     uint32_t nextSlot = 0;
     bool deleted = false;
   };
-  bool IsFat16() const { return layout_.width == FatWidth::Fat16; }
-  uint32_t ClusterBytes() const { return uint32_t{layout_.sectorsPerCluster} * 512; }
-  uint32_t EntriesPerCluster() const { return ClusterBytes() / 32; }
-  uint32_t EndOfChain() const { return IsFat16() ? 0xFFFF : 0x0FFFFFFF; }
-  uint64_t FatEntryCount() const;
-  uint64_t Fat1Offset() const { return uint64_t{layout_.reservedSectors} * 512; }
-  std::vector<uint32_t> Allocate(uint32_t count);
-  void FreeChain(uint32_t firstCluster);
-  void AddRawEntry(uint32_t folder, std::span<const uint8_t> bytes);
-  void WriteBytes(uint64_t offset, std::span<const uint8_t> bytes);
+  uint32_t ClusterBytes() const { return uint32_t{sectorsPerCluster_} * 512; }
+  uint32_t EndOfChain() const { return fat16_ ? 0xFFFF : 0x0FFFFFFF; }
+  uint32_t Allocate();
+  void Chain(const std::vector<uint32_t>& clusters, bool free);
   uint64_t SlotOffset(uint32_t folder, uint32_t index);
-  Folder& FolderOf(uint32_t folder);
-  void WriteBootSector();
+  void Put(uint64_t offset, uint64_t value, int bytes);
 
-  FatLayout layout_;
-  uint32_t dataClusters_ = 0;
-  uint32_t nextFree_ = 2;
+  bool fat16_;
+  uint8_t sectorsPerCluster_;
+  uint32_t reserved_, sectorsPerFat_ = 1, dataClusters_ = 0, nextFree_ = 2, nameCounter_ = 0;
   std::unordered_map<uint32_t, Folder> folders_;
-  uint32_t nameCounter_ = 0;
   std::vector<uint8_t> image_;
 };
 

@@ -26,12 +26,7 @@ std::vector<uint8_t> Headed(const std::vector<uint8_t>& head, std::vector<uint8_
 }
 
 JobVolume NtfsJobVolume() {
-  NtfsGeometry geometry;
-  geometry.sectorsPerCluster = 1;
-  geometry.totalSectors = 1024;
-  geometry.mftCluster = 64;
-  geometry.mftMirrorCluster = 32;
-  NtfsImageBuilder b(geometry);
+  NtfsImageBuilder b(NtfsGeometry{1, -10, 1024, 64, 32, 64});
   const uint16_t liveFolder = kRecordInUse | kRecordFolder;
   b.AddFolder(16, u"docs", 5, liveFolder);
   b.AddFolder(17, u"old", 16, kRecordFolder);
@@ -42,8 +37,7 @@ JobVolume NtfsJobVolume() {
   b.AddFile(23, u"live.txt", 16, kRecordInUse).ResidentData(std::vector<uint8_t>(10, 'l'));
   b.AddFile(24, u"orphan.txt", 40, 0).ResidentData(std::vector<uint8_t>(30, 'o'));
   b.AddFile(25, u"paper.pdf", 5, 0).NonResident(b.DataStream(Headed(kPdfHeader, std::vector<uint8_t>(5000, 0x22)), 2));
-  b.AddFolder(30, u"loopA", 31, kRecordFolder);
-  b.AddFolder(31, u"loopB", 30, kRecordFolder);
+  b.AddFolder(30, u"loopA", 31, kRecordFolder), b.AddFolder(31, u"loopB", 30, kRecordFolder);
   b.AddFile(32, u"in-loop.txt", 30, 0).ResidentData(std::vector<uint8_t>(40, 'i'));
   b.AddFile(40, u"not-a-folder", 5, kRecordInUse).ResidentData(std::vector<uint8_t>(5, 'n'));
   for (uint64_t n = 41; n < 50; ++n) {
@@ -56,14 +50,9 @@ JobVolume NtfsJobVolume() {
 }
 
 JobVolume FatJobVolume(FatWidth width) {
-  FatImageBuilder b(FatLayout{width, 2048, 1, 0, 0});
+  FatImageBuilder b(FatLayout{width, 2048, 1});
   auto entry = [](const char* shortName, std::u16string longName, bool deleted, bool folder = false) {
-    FatEntry e;
-    e.shortName = shortName;
-    e.longName = std::move(longName);
-    e.deleted = deleted;
-    if (folder) e.attributes = kFatAttrFolder;
-    return e;
+    return FatEntry{shortName, std::move(longName), static_cast<uint8_t>(folder ? kFatAttrFolder : 0x20), 0, 0, deleted};
   };
   const uint32_t root = b.RootFolder();
   const uint32_t docs = b.AddFolder(root, entry("DOCS", u"Documents", false, true));

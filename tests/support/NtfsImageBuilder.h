@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A byte-level builder of small NTFS volumes for tests: boot sector, a master file table with its
 // own run list (and mirror), file records with update sequences applied, and the attributes the
-// engine reads, including non-resident and compressed data with run lists. Records can be damaged
-// on purpose.
+// engine reads, including non-resident data with run lists. Records can be damaged on purpose.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +10,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace restora::test {
@@ -31,42 +29,38 @@ struct NtfsGeometry {
   uint64_t mftMirrorCluster = 8;
   uint64_t mftRecords = 64;        // the default table extent is sized for this many records
 
-  size_t RecordBytes() const;
+  size_t RecordBytes() const { return clustersPerRecord >= 0 ? clustersPerRecord * ClusterBytes() : size_t{1} << -clustersPerRecord; }
   uint64_t ClusterBytes() const { return uint64_t{sectorsPerCluster} * 512; }
 };
 
 // File-record flags (the low byte is what the scan reads).
 constexpr uint16_t kRecordInUse = 0x01;
 constexpr uint16_t kRecordFolder = 0x02;
+constexpr uint16_t kAttributeSparse = 0x8000;  // flag of a non-resident attribute
 
-// Attribute flags of a non-resident attribute.
-constexpr uint16_t kAttributeCompressed = 0x0001;
-constexpr uint16_t kAttributeSparse = 0x8000;
-
+// An unnamed or named non-resident data attribute.
 struct NonResidentAttribute {
-  uint32_t type = 0x80;
-  std::u16string name;                        // empty: the unnamed stream
+  std::u16string name;
   std::vector<BuilderRun> runs;
   uint64_t realSize = 0;
-  std::optional<uint64_t> allocatedSize;      // default 0 (the engine does not read it)
-  std::optional<uint64_t> initializedSize;    // default: realSize
-  uint16_t flags = 0;                         // kAttributeCompressed, kAttributeSparse, ...
-  uint8_t compressionUnit = 0;                // log2 of clusters per unit; 4 for compressed data
+  std::optional<uint64_t> initializedSize;  // default: realSize
+  uint16_t flags = 0;
 };
 
 // One file record under construction. Attributes are laid out in the order they are added.
 class NtfsFileRecord {
  public:
-  NtfsFileRecord& Flags(uint16_t flags);
+  NtfsFileRecord& Flags(uint16_t flags) { return flags_ = flags, *this; }
   NtfsFileRecord& StandardInformation(uint64_t created, uint64_t modified, uint32_t fileAttributes);
   // nameSpace: 0 POSIX, 1 Win32, 2 DOS (8.3), 3 Win32 and DOS.
   NtfsFileRecord& FileName(std::u16string_view name, uint64_t parentRecord, uint8_t nameSpace = 1);
   NtfsFileRecord& ResidentData(std::span<const uint8_t> bytes, std::u16string_view streamName = u"");
   NtfsFileRecord& NonResident(const NonResidentAttribute& attribute);
-  NtfsFileRecord& BaseRecord(uint64_t reference);
-  NtfsFileRecord& FirstAttributeOffset(uint16_t offset);  // default: right after the update sequence
+  NtfsFileRecord& BaseRecord(uint64_t reference) { return baseRecord_ = reference, *this; }
+  // Default: right after the update sequence.
+  NtfsFileRecord& FirstAttributeOffset(uint16_t offset) { return firstAttributeOffset_ = offset, *this; }
   // After the update sequence is applied, the tail of this sector no longer matches it.
-  NtfsFileRecord& BreakUpdateSequence(unsigned sector);
+  NtfsFileRecord& BreakUpdateSequence(unsigned sector) { return brokenSectors_.push_back(sector), *this; }
 
   // The record's bytes, update sequence applied. Throws std::length_error when the attributes
   // do not fit recordBytes.
@@ -87,33 +81,24 @@ class NtfsImageBuilder {
   // Where the table lies (record 0's run list); default one extent at mftCluster for mftRecords.
   void SetMftExtents(std::vector<BuilderRun> extents);
 
-  // Record n under construction, created empty (flags: in use) on first use. Record 0 (the table) and
-  // record 5 (the root folder) are generated unless asked for here.
-  NtfsFileRecord& Record(uint64_t number);
+  // Record n under construction, created empty (flags: in use) on first use. Record 0 (the table)
+  // and record 5 (the root folder) are generated unless asked for here.
+  NtfsFileRecord& Record(uint64_t number) { return records_[number]; }
 
   // Shorthands: a folder or a file with standard information and one Win32 name.
   NtfsFileRecord& AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
   NtfsFileRecord& AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
 
-  // Clusters from a simple allocator that starts after the table.
-  uint64_t AllocateClusters(uint64_t count);
   // Bytes stored at a cluster (any length; the rest of the last cluster stays zero).
   void WriteClusters(uint64_t lcn, std::span<const uint8_t> bytes);
-  // Allocates and writes bytes in `fragments` pieces with a gap of one cluster between them;
-  // returns the run list that describes them.
-  std::vector<BuilderRun> StoreData(std::span<const uint8_t> bytes, size_t fragments = 1);
-  // StoreData, described as a non-resident data attribute (sizes filled in) for NonResident().
+  // Stores bytes after the table in `fragments` pieces with a gap of one cluster between them,
+  // described as a non-resident data attribute for NonResident().
   NonResidentAttribute DataStream(std::span<const uint8_t> bytes, size_t fragments = 1,
                                   std::u16string_view streamName = u"");
 
   std::vector<uint8_t> BootSector() const;
   // Byte position where record n starts in the image, through the table's extents.
   std::optional<uint64_t> RecordOffset(uint64_t number) const;
-  // Where the bytes of record n lie: (image offset, length) per extent it touches; empty when it
-  // lies past the table or in a sparse extent.
-  std::vector<std::pair<uint64_t, size_t>> RecordPieces(uint64_t number) const;
-  // The table record (record 0) as generated from the extents.
-  NtfsFileRecord TableRecord() const;
 
   std::vector<uint8_t> Build() const;
   // The volume as a sparse image file of its full length (the benchmarks' large volumes).

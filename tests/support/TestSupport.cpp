@@ -8,9 +8,7 @@
 #include <regex>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
-#include "ScanDriver.h"
 #include "TreeListing.h"
 
 namespace restora::test {
@@ -45,13 +43,8 @@ std::unique_ptr<ScannedVolume> ScanVolume(std::vector<uint8_t> bytes, ProgressSi
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   // One read of the whole size: stream iterators are slow under the sanitizers.
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  const std::streamoff size = in.tellg();
-  if (size <= 0) return {};
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return {};
-  return bytes;
+  std::vector<uint8_t> bytes(in ? static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)) : 0);
+  return in.seekg(0).read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) ? bytes : std::vector<uint8_t>{};
 }
 
 TempFolder::TempFolder() {
@@ -106,21 +99,6 @@ std::vector<std::string> TreeLines(const EngineState& state) {
   }
   std::free(text);
   return lines;
-}
-
-SignatureRecord SearchType(const char* extension, const std::vector<uint8_t>& header, uint8_t family, uint16_t offset,
-                           const char* category) {
-  SignatureRecord record;
-  std::strncpy(record.extension.data(), extension, record.extension.size() - 1);
-  std::strncpy(record.category.data(), category, record.category.size() - 1);
-  std::strncpy(record.typeName.data(), extension, record.typeName.size() - 1);
-  record.selected = 1;
-  record.family = family;
-  record.headerOffset = offset;
-  record.headerLength = static_cast<uint8_t>(header.size());
-  std::copy(header.begin(), header.end(), record.headerBytes.begin());
-  record.maxSizeMiB = 1024;
-  return record;
 }
 
 }  // namespace restora::test

@@ -14,6 +14,7 @@
 #include "EngineState.h"
 #include "FaultInjectingReader.h"
 #include "ScanDriver.h"
+#include "SearchType.h"
 #include "TreeFault.h"
 #include "VolumeAccess.h"
 
@@ -82,9 +83,5 @@ class RecordingSink : public ProgressSink {
 
 // The tree below the root as restora-cli lists it: "status size path" per node.
 std::vector<std::string> TreeLines(const EngineState& state);
-
-// A selected signature record of the given extension, header and family.
-SignatureRecord SearchType(const char* extension, const std::vector<uint8_t>& header, uint8_t family = 0,
-                           uint16_t offset = 0, const char* category = "Found");
 
 }  // namespace restora::test
