@@ -4,6 +4,7 @@
 // to their end from the main window on real volumes in FrameWizardTest.
 #include <QAbstractButton>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -176,6 +177,20 @@ class WizardTest : public QObject {
     button(QWizard::BackButton)->click();
     button(QWizard::NextButton)->click();
     QCOMPARE(drivePage()->selectedIndex(), int(CWizardDriveSelectionPage::kNothingChosen));
+  }
+
+  // Without the Signature file beside the program a search job says so, and its file-type page
+  // offers nothing but "All".
+  void missingSignatureFile() {
+    const QString signature = QCoreApplication::applicationDirPath() + "/Signature";
+    QVERIFY(QFile::rename(signature, signature + ".away"));
+    const auto restore = qScopeGuard([&] { QFile::rename(signature + ".away", signature); });
+    makeSheet(ImageInventory(m_volume));
+    choose(kLostFileRecovery);
+    drivePage()->tree()->setCurrentItem(findItem("/"));
+    button(QWizard::NextButton)->click();
+    QCOMPARE(m_prompts, QStringList{"Error: Failed to retrieve signatures information"});
+    QVERIFY(m_sheet->allFileTypes.empty());
   }
 
   void driveThatCannotBeOpenedKeepsThePage() {
