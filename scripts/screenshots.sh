@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Renders the README's pictures of the desktop program on a private X server (Xvfb, xcb platform,
 # through tests/shell/with-xvfb.sh): the main window, the result views, Find, the progress dialog,
-# the process log and the wizard's pages (tests/shell/Screenshots.cpp), the wizard's drive pages
-# (scripts/wizard-screenshots.sh, as root), and the start-up wizard under the tip of the day.
+# the process log and the wizard's pages (tests/shell/Screenshots.cpp; the drive pages on loop
+# devices through scripts/wizard-screenshots.sh, as root), and the start-up wizard under the tip of the day.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (pictures go to docs/screenshots/)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,12 +15,12 @@ if [ -z "${RESTORA_ON_XVFB:-}" ]; then
   RESTORA_ON_XVFB=1 exec "$top/tests/shell/with-xvfb.sh" "${display#:}" "$0" "$build"
 fi
 mkdir -p "$shots"
-"$build/tests/shell/screenshots" "$shots"
-# The wizard's pages with the drives of loop devices, which only root can attach.
+# The wizard's drive pages show loop devices, which only root can attach.
 if [ "$(id -u)" -eq 0 ]; then
   "$top/scripts/wizard-screenshots.sh" "$build" "$DISPLAY" >/dev/null
 else
-  echo "not root: the wizard's pictures (scripts/wizard-screenshots.sh) are left as they are"
+  "$build/tests/shell/screenshots" "$shots"
+  echo "not root: the wizard's drive pages (scripts/wizard-screenshots.sh) are left as they are"
 fi
 
 # The program itself, started with the wizard-at-start-up setting in a settings folder of its own.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Pictures of the wizard under Xvfb for docs/screenshots: the main page and the logical and
-# physical drive trees of loop devices made here (FAT32, NTFS, and a disk with two partitions).
+# The pictures of tests/shell/Screenshots.cpp under Xvfb for docs/screenshots, with the wizard's
+# drive trees of loop devices made here (FAT32, NTFS, and a disk with two partitions).
 # Needs root for the loop devices. Usage: scripts/wizard-screenshots.sh [BUILD_DIR] [DISPLAY]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,7 +37,7 @@ done
 mkfs.fat -F 32 -n CARD "/dev/${name}p1" >/dev/null
 mkntfs -F -Q -q -L Archive "/dev/${name}p2" 2>/dev/null
 
-ninja -C "$build" wizard_screenshots >/dev/null
+ninja -C "$build" screenshots >/dev/null
 # A server already running on the display (scripts/screenshots.sh) is used as it is.
 if [ ! -S "/tmp/.X11-unix/X${display#:}" ]; then
   Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
@@ -45,5 +45,5 @@ if [ ! -S "/tmp/.X11-unix/X${display#:}" ]; then
   for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 fi
 mkdir -p "$root/docs/screenshots"
-DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/tests/wizard/wizard_screenshots" "$root/docs/screenshots" "${loops[@]}"
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/tests/shell/screenshots" "$root/docs/screenshots" "${loops[@]}"
 ls -l "$root/docs/screenshots"

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the README's pictures of the desktop program: the main window after a scan with
 // entries checked, the result views after a lost-file search, the Find dialog, the progress
-// dialog, the process log, and the wizard's file-type and image pages.
-// Usage: screenshots OUTFOLDER (scripts/screenshots.sh runs it on Xvfb)
+// dialog, the process log, the wizard's file-type and image pages, and given disks, the wizard's
+// main page and its logical and physical drive trees of them with the last drive or disk chosen.
+// Usage: screenshots OUTFOLDER [DISK_DEVICE...] (scripts/screenshots.sh runs it on Xvfb)
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -11,10 +12,14 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QWizard>
 
 #include "CFindDialog.h"
+#include "CWizardDriveSelectionPage.h"
 #include "CWizardImagePage.h"
+#include "CWizardMainPage.h"
+#include "CWizardSheet.h"
 #include "CWizardSignaturesPage.h"
 #include "FoundFile.h"
 #include "PageTestHost.h"
@@ -57,7 +62,7 @@ int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
   Q_INIT_RESOURCE(restora);
-  if (argc != 2) return 2;
+  if (argc < 2) return 2;
   out = QDir(QString::fromLocal8Bit(argv[1]));
   QTemporaryDir work;
   const QString image = test::WriteFile(work.filePath(QStringLiteral("sample.qxi")), test::BuildShellVolume(6).bytes);
@@ -152,8 +157,34 @@ int main(int argc, char** argv) {
               {drive(u"/dev/loop4p1"_s, u"48.00 MB"_s, u"Archive"_s, u"NTFS"_s, u"6C3F19A2"_s, u"30.52 MB"_s, u"4096.00 B"_s),
                drive(u"/dev/loop4p2"_s, u"15.00 MB"_s, u"NOTES"_s, u"FAT"_s, u"1E2D3C4B"_s, u"14.71 MB"_s, u"2048.00 B"_s)}}});
   imagePage->setFileChooser([](QWidget*, const QString& name) { return QDir::homePath() + u'/' + name + QStringLiteral(".qxi"); });
-  return SavePage(imagePage, [imagePage] {
-           imagePage->driveTree()->setCurrentItem(imagePage->driveTree()->topLevelItem(0)->child(1)->child(0));
-           imagePage->onDestinationButton();
-         }, "image-page.png") ? 0 : 1;
+  if (!SavePage(imagePage, [imagePage] {
+        imagePage->driveTree()->setCurrentItem(imagePage->driveTree()->topLevelItem(0)->child(1)->child(0));
+        imagePage->onDestinationButton();
+      }, "image-page.png")) {
+    return 1;
+  }
+
+  InventorySources sources;  // the given disks alone
+  for (int i = 2; i < argc; ++i) sources.onlyDisks.emplace_back(argv[i]);
+  EngineState wizardEngine;
+  CallbackWizardHost wizardHost;
+  for (const int job : {int(kNoJob), int(kFastFileRecovery), int(kAdvancedFileRecovery)}) {
+    if (argc == 2) break;
+    CWizardSheet sheet(wizardEngine, wizardHost, sources);
+    sheet.resize(820, 560);
+    sheet.show();
+    if (job != kNoJob) {
+      static_cast<CWizardMainPage*>(sheet.page(CWizardSheet::kMainPage))->optionButton(job)->click();
+      sheet.next();
+      QTreeWidget* drives = static_cast<CWizardDriveSelectionPage*>(sheet.currentPage())->tree();
+      for (QTreeWidgetItemIterator it(drives); *it != nullptr; ++it) {
+        if ((*it)->data(0, CWizardDriveSelectionPage::kIndexRole).toInt() >= 0) drives->setCurrentItem(*it);
+      }
+    }
+    if (!Save(sheet, job == kNoJob ? "wizard-main-page.png" : job == kFastFileRecovery ? "wizard-logical-drives.png"
+                                                                                       : "wizard-physical-drives.png")) {
+      return 1;
+    }
+  }
+  return 0;
 }

@@ -36,12 +36,10 @@ QByteArray Sha256(const QByteArray& bytes) { return QCryptographicHash::hash(byt
 
 // A picture of noise ("PNG" or "JPG"), so it spans many clusters.
 QByteArray Picture(const char* format) {
-  QByteArray pixels(200 * 150 * 4, 0);
-  QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(pixels.data()), pixels.size() / 4);
+  QImage image(200, 150, QImage::Format_RGB32);
+  QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(image.bits()), 200 * 150);
   QBuffer buffer;
-  buffer.open(QIODevice::WriteOnly);
-  QImage(reinterpret_cast<const uchar*>(pixels.constData()), 200, 150, QImage::Format_RGB32).save(&buffer, format, 90);
-  return buffer.data();
+  return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format, 90) ? buffer.data() : QByteArray();
 }
 
 // Found files are named by their sector, which shows as "#": "Raw Data/Photos/png/#.png".

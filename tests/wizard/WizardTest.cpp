@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The wizard as a user walks it: each job's pages, Create Image, Cancel's question and the
-// shared start-up box, the drive trees, and a drive that cannot be opened. The search jobs are walked
-// to their end from the main window on real volumes in FrameWizardTest.
+// The wizard as a user walks it: each job's pages, Cancel's question and the shared start-up box,
+// the drive trees, a missing Signature file and a drive that cannot be opened. The jobs are walked
+// to their end from the main window on real volumes in FrameWizardTest and CreateImageTest.
 #include <QAbstractButton>
 #include <QProcess>
 #include <QScopeGuard>
@@ -10,7 +10,6 @@
 #include <QtTest>
 
 #include "CWizardDriveSelectionPage.h"
-#include "CWizardImagePage.h"
 #include "CWizardMainPage.h"
 #include "CWizardSheet.h"
 
@@ -52,8 +51,8 @@ class WizardTest : public QObject {
   CWizardDriveSelectionPage* drivePage() const {
     return static_cast<CWizardDriveSelectionPage*>(m_sheet->page(CWizardSheet::kDriveSelectionPage));
   }
-  QTreeWidgetItem* findItem(const QString& prefix, QTreeWidget* tree = nullptr) const {
-    return (tree != nullptr ? tree : drivePage()->tree())->findItems(prefix, Qt::MatchStartsWith | Qt::MatchRecursive).value(0);
+  QTreeWidgetItem* findItem(const QString& prefix) const {
+    return drivePage()->tree()->findItems(prefix, Qt::MatchStartsWith | Qt::MatchRecursive).value(0);
   }
   void choose(int job) {
     mainPage()->optionButton(job)->click();
@@ -102,20 +101,6 @@ class WizardTest : public QObject {
       button(QWizard::BackButton)->click();
       QVERIFY(mainPage()->optionButton(job)->isChecked() && usable(QWizard::NextButton));
     }
-  }
-
-  // Create Image: a drive, then a destination; Finish opens the drive in a state of its own.
-  void createImage() {
-    makeSheet(ImageInventory(m_volume));
-    choose(kCreateImage);
-    m_sheet->imagePage()->onDriveChosen(findItem(m_volume, m_sheet->imagePage()->driveTree()));
-    m_sheet->imagePage()->setFileChooser([this](QWidget*, const QString&) { return m_folder.filePath("copy.qxi"); });
-    m_sheet->imagePage()->onDestinationButton();
-    button(QWizard::FinishButton)->click();
-    QCOMPARE(m_sheet->result(), int(QDialog::Accepted));
-    QCOMPARE(m_calls, QStringList{"log Imaging Disk :" + m_volume + " (1.00 MB)),  Serial:ABCD1234 | To Location " + m_folder.path()});
-    QCOMPARE(m_sheet->imageFolder + '/' + m_sheet->imageFileName, m_folder.filePath("copy.qxi"));
-    QVERIFY(m_sheet->imagePage()->takeImagingEngine() != nullptr && m_engine.deviceHandle == nullptr);
   }
 
   // Cancel asks first; No keeps the page and its choice. The start-up box is one setting for
