@@ -21,6 +21,7 @@
 #include "TestSupport.h"
 
 using namespace restora;
+using namespace Qt::StringLiterals;
 
 class CreateImageTest : public QObject {
   Q_OBJECT
@@ -30,12 +31,12 @@ class CreateImageTest : public QObject {
     if (geteuid() != 0) QSKIP("needs root to attach a loop device");
     QTemporaryDir folder;
     const test::ShellVolume volume = test::BuildShellVolume();
-    const QString volumePath = test::WriteFile(folder.filePath(QStringLiteral("volume.img")), volume.bytes);
+    const QString volumePath = test::WriteFile(folder.filePath(u"volume.img"_s), volume.bytes), image = folder.filePath(u"copy.qxi"_s);
     QProcess losetup;
-    losetup.start(QStringLiteral("losetup"), {QStringLiteral("--find"), QStringLiteral("--show"), volumePath});
+    losetup.start(u"losetup"_s, {u"--find"_s, u"--show"_s, volumePath});
     if (!losetup.waitForFinished() || losetup.exitCode() != 0) QSKIP("cannot attach a loop device");
     const QString loop = QString::fromLocal8Bit(losetup.readAllStandardOutput()).trimmed();
-    const auto detach = qScopeGuard([&] { QProcess::execute(QStringLiteral("losetup"), {QStringLiteral("-d"), loop}); });
+    const auto detach = qScopeGuard([&] { QProcess::execute(u"losetup"_s, {u"-d"_s, loop}); });
 
     CMainFrame frame;
     test::Answers answers;
@@ -54,11 +55,10 @@ class CreateImageTest : public QObject {
       sheet->button(QWizard::NextButton)->click();
       auto* page = qobject_cast<CWizardImagePage*>(sheet->currentPage());
       QTreeWidgetItemIterator item(page->driveTree());
-      while (*item != nullptr && !(*item)->text(0).startsWith(loop + QStringLiteral(" ("))) ++item;
-      driveFound = *item != nullptr;
-      if (driveFound) {
+      while (*item != nullptr && !(*item)->text(0).startsWith(loop + u" ("_s)) ++item;
+      if ((driveFound = *item != nullptr)) {
         page->onDriveChosen(*item);
-        page->setFileChooser([&](QWidget*, const QString&) { return folder.filePath(QStringLiteral("copy.qxi")); });
+        page->setFileChooser([&](QWidget*, const QString&) { return image; });
         page->onDestinationButton();
         sheet->button(QWizard::FinishButton)->click();
       }
@@ -70,12 +70,10 @@ class CreateImageTest : public QObject {
     // The copy runs in blocks of 63 sectors; what lies past the volume's end reads as zeros.
     std::vector<uint8_t> expected = volume.bytes;
     expected.resize((expected.size() / 512 + 62) / 63 * 63 * 512);
-    QVERIFY(test::ReadWholeFile(folder.filePath(QStringLiteral("copy.qxi")).toStdString()) == expected);
-    QVERIFY(answers.texts.isEmpty());
+    QVERIFY(test::ReadWholeFile(image.toStdString()) == expected && answers.texts.isEmpty());
 
-    QCOMPARE(frame.Engine().scanRoot, shownRoot);
-    QVERIFY(frame.ScanInfoUnsaved());
-    const QString scanPath = folder.filePath(QStringLiteral("scan.qxs"));
+    QVERIFY(frame.Engine().scanRoot == shownRoot && frame.ScanInfoUnsaved());
+    const QString scanPath = folder.filePath(u"scan.qxs"_s);
     QVERIFY(frame.SaveScanInfoFile(scanPath));
     EngineState reread;
     QCOMPARE(ReadScanInfo(reread, scanPath.toStdString()), 1);

@@ -3,8 +3,6 @@
 // records the log entries they send.
 #pragma once
 
-#include <algorithm>
-#include <string_view>
 #include <vector>
 
 #include "WizardPageHost.h"
@@ -24,16 +22,5 @@ struct PageTestHost : WizardPageHost {
   void sendLogEntry() override { sent.push_back(log); }
   int& runWizardOnStartup() override { return startup; }
 };
-
-inline SignatureRecord Type(std::string_view name, std::string_view extension, std::string_view category,
-                            uint8_t selected = 0) {
-  SignatureRecord record;
-  std::copy(name.begin(), name.end(), record.typeName.begin());
-  std::copy(extension.begin(), extension.end(), record.extension.begin());
-  std::copy(category.begin(), category.end(), record.category.begin());
-  record.selected = selected;
-  record.headerLength = 2;
-  return record;
-}
 
 }  // namespace restora::test

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The wizard's file-type page (ticks kept in the records across the filter, only the check box
-// ticks, Finish hands the ticked types to the engine) and image page (the proposed name, drive
-// and destination before Finish, the drive opened apart from the shown scan, ".qxi" added, a
+// ticks) and image page (the proposed name, drive and destination before Finish, ".qxi" added, a
 // destination on the drive refused).
 #include <QApplication>
 #include <QComboBox>
@@ -21,13 +20,12 @@
 
 #include "CWizardImagePage.h"
 #include "CWizardSignaturesPage.h"
-#include "FatImageBuilder.h"
 #include "ImageDestination.h"
 #include "PageTestHost.h"
-#include "SignatureFile.h"
+#include "TestSupport.h"
 
 using namespace restora;
-using restora::test::Type;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -40,7 +38,7 @@ struct TypesShown {
   test::PageTestHost host;
   CWizardSignaturesPage page{host};
   explicit TypesShown(std::vector<SignatureRecord> types) {
-    host.types = std::move(types);
+    for (SignatureRecord& type : host.types = std::move(types)) type.selected = 0;
     page.resize(640, 420);
     page.show();
     page.initializePage();
@@ -55,23 +53,6 @@ struct TypesShown {
   bool ticked(int row) { return list()->item(row, 0)->checkState() == Qt::Checked; }
 };
 
-// An image page offering one FAT32 volume (an image file standing in for the device) and one
-// that cannot be opened; the file chooser answers destination.
-struct ImageShown {
-  test::PageTestHost host;
-  CWizardImagePage page;
-  ImageShown(const QString& volume, const QString& destination)
-      : page(host, {{QStringLiteral("Disk # 0 [Test disk]"),
-                     {{volume + QStringLiteral(" (4.00 MB))"), QStringLiteral("DATA"), QStringLiteral("FAT32"),
-                       QStringLiteral("1234ABCD"), QStringLiteral("3.00 MB"), QStringLiteral("512.00 B"), volume},
-                      {QStringLiteral("/nonexistent/sdz1 (1.00 GB)"), {}, {}, {}, {}, {}, QStringLiteral("/nonexistent/sdz1")}}}}) {
-    page.setFileChooser([destination](QWidget*, const QString&) { return destination; });
-    page.show();
-    page.initializePage();
-  }
-  QTreeWidgetItem* drive(int index) { return page.driveTree()->topLevelItem(0)->child(0)->child(index); }
-};
-
 }  // namespace
 
 class PagesTest : public QObject {
@@ -83,8 +64,8 @@ class PagesTest : public QObject {
   // Ticks stay in the records across the filter, an equal row keeps its own record, and only a
   // click on the check box ticks, not one on the name.
   void ticksSurviveTheFilter() {
-    TypesShown shown({Type("JPEG", "jpg", "Pictures"), Type("PDF", "pdf", "Documents"), Type("PNG", "png", "Pictures"),
-                      Type("PNG", "png", "Pictures")});
+    const SignatureRecord png = test::SearchType("png", {0x89}, 0, 0, "Pictures");
+    TypesShown shown({test::SearchType("jpg", {0xFF}, 0, 0, "Pictures"), test::SearchType("pdf", {0x25}, 0, 0, "Documents"), png, png});
     shown.filter("Pictures");
     QCOMPARE(shown.list()->rowCount(), 3);
     shown.click(1, 80);
@@ -101,59 +82,27 @@ class PagesTest : public QObject {
     QVERIFY(shown.host.types[2].selected == 0 && !shown.page.isComplete());
   }
 
-  void finishHandsTheTickedTypesToTheEngine() {
-    test::PageTestHost host;
-    QVERIFY(OpenSignatureFile(host.state, std::filesystem::path(RESTORA_SIGNATURE_FILE).parent_path()));
-    QVERIFY(ReadSignatureList(host.state));
-    const std::vector<SignatureRecord> known = host.state.signatureList;
-    TypesShown shown(known);
-    shown.page.onDeselectAll();
-    shown.click(0, 5);
-    shown.click(2, 5);
-    shown.page.sizeBox()->setText(QStringLiteral("4096000"));
-    QVERIFY(shown.page.validatePage());
-    QCOMPARE(shown.host.state.signatureList.size(), 2u);
-    QCOMPARE(shown.host.state.signatureList[0].TypeNameText(), known[2].TypeNameText());
-    QCOMPARE(shown.host.state.signatureList[0].maxSizeMiB, 4000u);
-    QCOMPARE(shown.host.sent.size(), 1u);
-    QCOMPARE(shown.host.sent[0].description, QStringLiteral("2 file type(s) to search"));
-  }
-
-  // Finish needs a drive and then a destination, again after coming back; a drive that cannot
-  // be opened is reported; Finish opens the drive in a state of its own.
+  // The proposed name; Finish needs a drive and then a destination; a drive that cannot be opened
+  // is reported and logs nothing. (Create Image to its end: CreateImageTest.)
   void imagePageFinish() {
-    const QString volume = Write(m_folder.filePath(QStringLiteral("volume.img")), test::FatImageBuilder::Fat32(8192).Take());
-    const QString target = m_folder.filePath(QStringLiteral("copy.qxi"));
-    QCOMPARE(ProposedImageFileName(QDate(2026, 9, 3)), QStringLiteral("Ferrolin Restora Image # Thu, 03-Sept-2026"));
-    ImageShown shown(volume, target);
-    shown.host.state.totalBytes = 77;  // stands for the scan shown in the main window
-    QVERIFY(!shown.page.destinationButton()->isEnabled());
-    shown.page.onDriveChosen(shown.drive(1));
-    QVERIFY(!shown.page.isComplete());
-    shown.page.onDestinationButton();
-    QVERIFY(shown.page.isComplete());
+    QCOMPARE(ProposedImageFileName(QDate(2026, 9, 3)), u"Ferrolin Restora Image # Thu, 03-Sept-2026"_s);
+    test::PageTestHost host;
+    CWizardImagePage page(host, {{u"Disk # 0 [Test disk]"_s, {{u"/nonexistent/sdz1 (1.00 GB)"_s, {}, {}, {}, {}, {}, u"/nonexistent/sdz1"_s}}}});
+    page.setFileChooser([this](QWidget*, const QString&) { return m_folder.filePath(u"copy.qxi"_s); });
+    page.show();
+    page.initializePage();
+    QVERIFY(!page.destinationButton()->isEnabled());
+    page.onDriveChosen(page.driveTree()->topLevelItem(0)->child(0)->child(0));
+    QVERIFY(!page.isComplete());
+    page.onDestinationButton();
+    QVERIFY(page.isComplete());
     QString message;  // of the box that opens next, which is answered
     QTimer::singleShot(0, [&] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) message = box->text(), box->accept();
     });
-    QVERIFY(!shown.page.validatePage());
-    QCOMPARE(message, QStringLiteral("Failed to open drive /nonexistent/sdz1"));
-    QVERIFY(shown.host.sent.empty());
-
-    shown.page.initializePage();
-    QVERIFY(!shown.page.destinationButton()->isEnabled());
-    shown.page.onDriveChosen(shown.drive(0));
-    QVERIFY(!shown.page.isComplete());
-    shown.page.onDestinationButton();
-    QVERIFY(shown.page.validatePage());
-    QCOMPARE(shown.host.sent.size(), 1u);
-    QCOMPARE(shown.host.sent[0].processText, QStringLiteral("Imaging Disk :%1 (4.00 MB)),  Serial:1234ABCD").arg(volume));
-    QCOMPARE(shown.page.imagePath(), target);
-    std::unique_ptr<EngineState> imaging = shown.page.takeImagingEngine();
-    QVERIFY(imaging != nullptr && imaging->deviceHandle != nullptr);
-    QCOMPARE(imaging->volumeInfo.kind, SourceKind::Fat32);
-    QCOMPARE(shown.host.state.totalBytes, 77u);
-    QVERIFY(shown.host.state.deviceHandle == nullptr);
+    QVERIFY(!page.validatePage());
+    QCOMPARE(message, u"Failed to open drive /nonexistent/sdz1"_s);
+    QVERIFY(host.sent.empty() && page.takeImagingEngine() == nullptr);
   }
 
   // A bare name gets ".qxi" while the image filter is chosen.
@@ -161,34 +110,29 @@ class PagesTest : public QObject {
     QTimer::singleShot(0, [&] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       QVERIFY(dialog != nullptr);
-      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(m_folder.filePath(QStringLiteral("copy")));
+      dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(m_folder.filePath(u"copy"_s));
       QMetaObject::invokeMethod(dialog, "accept");
     });
-    QCOMPARE(CWizardImagePage::AskImageFile(nullptr, QStringLiteral("proposed")), m_folder.filePath(QStringLiteral("copy.qxi")));
+    QCOMPARE(CWizardImagePage::AskImageFile(nullptr, u"proposed"_s), m_folder.filePath(u"copy.qxi"_s));
   }
 
   // As root: a destination on a mounted loop device over the imaged volume, or the device node
   // itself, is refused; a folder elsewhere is fine. (The volume is ext2, which every kernel mounts.)
   void destinationOnTheDriveIsRefused() {
     if (geteuid() != 0) QSKIP("needs root for loop devices and mounts");
-    const QString volume = Write(m_folder.filePath(QStringLiteral("ext2.img")), std::vector<uint8_t>(4 << 20));
-    if (QProcess::execute(QStringLiteral("mkfs.ext2"), {QStringLiteral("-q"), QStringLiteral("-F"), volume}) != 0) {
-      QSKIP("mkfs.ext2 missing");
-    }
+    const QString volume = Write(m_folder.filePath(u"ext2.img"_s), std::vector<uint8_t>(4 << 20));
+    if (QProcess::execute(u"mkfs.ext2"_s, {u"-q"_s, u"-F"_s, volume}) != 0) QSKIP("mkfs.ext2 missing");
     QProcess attach;
-    attach.start(QStringLiteral("losetup"), {QStringLiteral("--find"), QStringLiteral("--show"), volume});
+    attach.start(u"losetup"_s, {u"--find"_s, u"--show"_s, volume});
     if (!attach.waitForFinished() || attach.exitCode() != 0) QSKIP("no loop device");
-    const QString device = QString::fromUtf8(attach.readAllStandardOutput()).trimmed();
-    const QString mountPoint = m_folder.filePath(QStringLiteral("mnt"));
-    QDir().mkpath(mountPoint);
-    const bool mounted = QProcess::execute(QStringLiteral("mount"), {device, mountPoint}) == 0;
-    const QString onMount = ImageDestinationRefusal(device, mountPoint + QStringLiteral("/copy.qxi"));
-    if (mounted) QProcess::execute(QStringLiteral("umount"), {mountPoint});
+    const QString device = QString::fromUtf8(attach.readAllStandardOutput()).trimmed(), mountPoint = m_folder.filePath(u"mnt"_s);
+    const bool mounted = QDir().mkpath(mountPoint) && QProcess::execute(u"mount"_s, {device, mountPoint}) == 0;
+    const QString onMount = ImageDestinationRefusal(device, mountPoint + u"/copy.qxi"_s);
+    if (mounted) QProcess::execute(u"umount"_s, {mountPoint});
     const QString onDevice = ImageDestinationRefusal(device, device);
-    const QString elsewhere = ImageDestinationRefusal(device, m_folder.filePath(QStringLiteral("copy.qxi")));
-    QProcess::execute(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
-    QVERIFY(mounted);
-    QVERIFY(!onMount.isEmpty() && !onDevice.isEmpty());
+    const QString elsewhere = ImageDestinationRefusal(device, m_folder.filePath(u"copy.qxi"_s));
+    QProcess::execute(u"losetup"_s, {u"-d"_s, device});
+    QVERIFY(mounted && !onMount.isEmpty() && !onDevice.isEmpty());
     QVERIFY2(elsewhere.isEmpty(), qPrintable(elsewhere));
   }
 };
