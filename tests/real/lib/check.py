@@ -2,7 +2,7 @@
 # The comparisons of the end-to-end tests: restora-cli against The Sleuth Kit and against what
 # was written (a manifest of status<TAB>size<TAB>SHA-256<TAB>path lines, as the volume makers write).
 #
-#   check.py listing CLI IMAGE [--manifest M] [--overwritten 0|100] [--orphans] [--extra-ok PATH]
+#   check.py listing CLI IMAGE [--manifest M] [--overwritten 0|100] [--orphans]
 #            [--offset START] [SCAN OPTIONS...]
 #       runs `restora-cli scan --json` and compares its deleted files with `fls -r -d`: on FAT both
 #       ways, by path and size (8.3 names without their first letter and case: fls shows "_" where
@@ -18,14 +18,7 @@
 #       with --mtime each carrying that modification time; --anywhere matches saved files by their
 #       content wherever they are and whatever their name (orphans may keep only their 8.3 alias).
 # Exits 1 with one line per difference.
-import argparse
-import collections
-import hashlib
-import json
-import os
-import re
-import subprocess
-import sys
+import argparse, collections, hashlib, json, os, re, subprocess, sys
 
 EIGHT_THREE = re.compile(r"^[^. ]{1,8}(\.[^. ]{1,3})?$")
 FLS_LINE = re.compile(r"^(\S)/(\S) (\* )?([0-9]+)[0-9-]*(\([^)]*\))?:\t(.*)$")
@@ -49,15 +42,11 @@ OFFSET = []  # ["-o", START] for a partition of a disk image
 def fls(image, *options):
     # (path, kind, deleted, inode, size) of every real entry; size only with -l
     entries = []
-    for line in run("fls", "-r", "-p", *OFFSET, *options, image).splitlines():
-        match = FLS_LINE.match(line)
-        if not match:
-            continue
+    for match in filter(None, map(FLS_LINE.match, run("fls", "-r", "-p", *OFFSET, *options, image).splitlines())):
         fields = match.group(6).split("\t")
-        if match.group(2) in "vV" or "(Volume Label Entry)" in fields[0]:
-            continue
-        size = int(fields[5]) if len(fields) > 5 else None
-        entries.append((fields[0], match.group(2), bool(match.group(3)), match.group(4), size))
+        if match.group(2) not in "vV" and "(Volume Label Entry)" not in fields[0]:
+            entries.append((fields[0], match.group(2), bool(match.group(3)), match.group(4),
+                            int(fields[5]) if len(fields) > 5 else None))
     return entries
 
 
@@ -67,7 +56,7 @@ def tree(node, prefix=""):
         yield from tree(child, prefix + child["name"] + "/")
 
 
-def compare_fat(image, scan, manifest, extra_ok, problems):
+def compare_fat(image, scan, manifest, problems):
     files, folders = collections.Counter(), {}
     for path, node in tree(scan["root"]):
         if node["status"] & 2:
@@ -76,15 +65,12 @@ def compare_fat(image, scan, manifest, extra_ok, problems):
                 problems.append(f"scan: empty folder {path} left in the tree")
         else:
             files[(canon(path), node["size"])] += 1
-    every, deleted = fls(image, "-l"), fls(image, "-l", "-d")
-    every = [e for e in every if not e[0].startswith("$OrphanFiles")]
-    deleted = [e for e in deleted if not e[0].startswith("$OrphanFiles")]
+    every, deleted = ([e for e in fls(image, "-l", *d) if not e[0].startswith("$OrphanFiles")] for d in ((), ("-d",)))
     theirs = collections.Counter((canon(p), s) for p, k, _, _, s in deleted if k != "d" and s)
     deleted_folders = {canon(p) for p, k, _, _, _ in deleted if k == "d"}
     all_folders = deleted_folders | {canon(p) for p, k, _, _, _ in every if k == "d"}
     for (path, size), count in (files - theirs).items():
-        if path not in extra_ok:
-            problems.append(f"only the scan lists file {path} ({size} bytes) x{count}")
+        problems.append(f"only the scan lists file {path} ({size} bytes) x{count}")
     for (path, size), count in (theirs - files).items():
         problems.append(f"only fls lists deleted file {path} ({size} bytes) x{count}")
     for path, node in folders.items():
@@ -141,7 +127,7 @@ def listing(args, scan_options):
     elif scan["kind"] == "Ntfs":
         compare_ntfs(args.image, scan, problems)
     elif scan["kind"] in ("Fat16", "Fat32") and scan["completed"]:
-        compare_fat(args.image, scan, read_manifest(args.manifest), set(map(canon, args.extra_ok)), problems)
+        compare_fat(args.image, scan, read_manifest(args.manifest), problems)
     else:
         problems.append("not a completed FAT or NTFS scan")
     deleted = [(p, n) for p, n in tree(scan["root"]) if n["status"] == 0]
@@ -159,12 +145,10 @@ def read_manifest(path):
     return [(status, int(size), digest, name) for status, size, digest, name in rows if ":" not in name]
 
 
-def key(path):
-    return "/".join(part.lower()[1:] for part in path.split("/"))
 
 
 def recovered(args, _):
-    name = (lambda path, digest: digest) if args.anywhere else (lambda path, digest: key(path))
+    name = (lambda path, digest: digest) if args.anywhere else (lambda path, digest: tail(path.lower()))
     manifest = {name(row[3], row[2]): row for row in read_manifest(args.manifest)}
     saved, problems, exact = {}, [], 0
     for folder, _, files in os.walk(args.saved):
@@ -194,7 +178,6 @@ def main():
         parser.add_argument(flag, type=kind)
     for flag in ("--orphans", "--anywhere"):
         parser.add_argument(flag, action="store_true")
-    parser.add_argument("--extra-ok", action="append", default=[])
     args, rest = parser.parse_known_args()
     if args.command == "listing":
         (args.cli, args.image), command = args.paths, listing

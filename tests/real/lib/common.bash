@@ -1,13 +1,15 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the end-to-end tests: the arguments and folders, skipping (exit 77, which CTest
 # reports as skipped), a work folder removed at the end together with what was mounted or
-# attached below it, and a check of a command's exit code.
+# attached below it (loops), and a check of a command's exit code.
 set -euo pipefail
 cli=$(realpath "${1:?usage: $0 PATH/TO/restora-cli}")
 src=${RESTORA_SOURCE_DIR:?}
 volumes=${RESTORA_VOLUMES:?}
 corpus=${RESTORA_CORPUS_DIR:-}
 export MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8
+# The volumes of the usual layouts, each holding the deleted files of written.tsv (build_volumes.sh).
+layouts="fat16-r512 fat16-r1024 fat16-r2048 fat32-moved-root fat16-s4096 fat32-s4096 ntfs-s512 ntfs-s4096"
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -33,15 +35,6 @@ expect() {
   shift
   "$@" >"$work/last.out" 2>"$work/last.err" || got=$?
   [[ $got == "$code" ]] || { cat "$work/last.out" "$work/last.err" >&2; fail "exit $got instead of $code: $*"; }
-}
-
-# attach NAME LOSETUP_ARGS...: sets NAME to a new loop device, detached at the end.
-attach() {
-  local name=$1 device
-  shift
-  device=$(losetup --find --show "$@")
-  loops+=("$device")
-  printf -v "$name" '%s' "$device"
 }
 
 # listing IMAGE [OPTIONS]: the scan of IMAGE agrees with The Sleuth Kit (lib/check.py listing).
