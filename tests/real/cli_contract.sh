@@ -46,6 +46,7 @@ done <<EOF
 1;not a scan information file;show $work/wrong.qxs
 0;no entry to save matches;recover $fat16 --to $work/none --only no-such-file
 0;;recover $fat16 --to $work/made --only */Deepest/*
+0;;recover $work/zeros.img --advanced --types jpg --to $work/nothing
 1;;recover $fat16 --to $work/missing/below
 1;;recover $fat16 --to $volumes/fat16.tsv
 1;;recover $work/no-such.img --to $work/none
@@ -58,6 +59,7 @@ done <<EOF
 EOF
 cmp -s "$fat16" "$work/fat16.img" || fail "a scan file was written over its source"
 [[ -z $(ls -A "$work/none/#") && -d $work/made/# && $(ls -A "$work/blocked") == "#" ]] || fail "a destination was used otherwise"
+[[ -d "$work/nothing/#/Raw Data" ]] || fail "a search that found nothing saved its folder as a file"
 grep -q "^written " "$work/last.out" || fail "a full destination (the last row): nothing written"
 [[ $(ls -A "$work/part") == lost+found ]] || fail "something was written before the refusal"
 
