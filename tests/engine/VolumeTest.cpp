@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Telling a volume by its boot sector: every mark of FAT16, FAT32 and NTFS is needed, FAT16 is
 // tried first, the FAT layout follows the boot sector (root areas of any size, sectors of up to
-// 4096 bytes, a FAT32 root folder off cluster 2) in 512-byte units, boot sectors that cannot
-// describe a volume are refused with the reason, and what is no volume is not opened.
+// 4096 bytes, a FAT32 root folder off cluster 2) in 512-byte units, and boot sectors that
+// cannot describe a volume are refused with the reason.
 #include <gtest/gtest.h>
 
 #include "ByteReader.h"
@@ -95,22 +95,6 @@ TEST(BootSector, TheFatLayoutFollowsTheBootSectorIn512ByteUnits) {
     ASSERT_EQ(RecognizeBootSectorBytes(info, BootSector(kNtfs, {{0x40, 1, static_cast<uint8_t>(perRecord)}})), 1);
     EXPECT_EQ(info.sectorsPerRecord, sectors) << perRecord;  // under a sector or absurd: 0
   }
-}
-
-TEST(BootSector, WhatIsNoVolumeIsRefusedAndADiskTakesOnlyItsSize) {
-  EngineState state;
-  const std::vector<uint8_t> fat16 = BootSector(kFat16);
-  for (const auto& bytes : {std::vector<uint8_t>(4096, 0), std::vector<uint8_t>(100, 0xAA),
-                            std::vector<uint8_t>(fat16.begin(), fat16.begin() + 300)}) {
-    EXPECT_EQ(test::OpenMemorySource(state, bytes), 0);
-    CleanUp(state);
-  }
-  std::vector<uint8_t> disk = fat16;
-  disk.resize(512 * 1000 + 100);  // a tail shorter than a sector is not counted
-  ASSERT_EQ(test::OpenMemorySource(state, disk, OpenMode::PhysicalDisk), 1);
-  EXPECT_EQ(state.volumeInfo.kind, SourceKind::Disk);
-  EXPECT_EQ(state.volumeInfo.totalSectors, 1000u);
-  CleanUp(state);
 }
 
 }  // namespace
