@@ -3,6 +3,7 @@
 // of a memory source (s from the first byte), where a document's header is looked for; then the
 // signature search files whatever the source holds.
 #include "CompoundDocument.h"
+#include "ScanDriver.h"
 #include "ScanTree.h"
 #include "SearchType.h"
 #include "SignatureSearch.h"
@@ -28,8 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   state.scanRoot = NewNode(state);
   state.keepRunning = 1;
   if (SearchSignatures(state) != 1) __builtin_trap();
-  FreeTree(state, state.scanRoot);
-  state.pool.FreeNode(state.scanRoot);
-  state.scanRoot = nullptr;
+  CleanUp(state);
   return 0;
 }

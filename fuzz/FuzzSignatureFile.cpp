@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ScanDriver.h"
 #include "ScanTree.h"
 #include "SignatureFile.h"
 #include "SignatureSearch.h"
@@ -19,11 +20,10 @@ namespace {
 // One folder per process, in memory when /dev/shm is there.
 const std::filesystem::path& Folder() {
   static const std::filesystem::path folder = [] {
-    std::filesystem::path base = std::filesystem::exists("/dev/shm") ? std::filesystem::path("/dev/shm")
-                                                                      : std::filesystem::temp_directory_path();
-    base /= "restora-fuzz-signature." + std::to_string(::getpid());
-    std::filesystem::create_directories(base);
-    return base;
+    namespace fs = std::filesystem;
+    const auto base = (fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+                      ("restora-fuzz-signature." + std::to_string(::getpid()));
+    return std::filesystem::create_directories(base), base;
   }();
   return folder;
 }
@@ -59,9 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   state.signatureList = std::move(selected);
   state.keepRunning = 1;
   if (SearchSignatures(state) != 1) __builtin_trap();
-  FreeSignatureList(state);
-  FreeTree(state, state.scanRoot);
-  state.pool.FreeNode(state.scanRoot);
-  state.scanRoot = nullptr;
+  CleanUp(state);
   return 0;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Found files cut at their format's end: each reader on the stored real files of its type (the
 // fuzz seeds) followed by other data, and with a bound one byte short; zip-based and compound
-// documents told apart; the search's sizes with and without cutting.
+// documents told apart; the search's sizes when cutting.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +9,6 @@
 #include "ByteReader.h"
 #include "CompoundFile.h"
 #include "FileEnd.h"
-#include "JobVolumes.h"
 #include "ScanTree.h"
 #include "SignatureSearch.h"
 #include "TestSupport.h"
@@ -89,40 +88,27 @@ TEST(FileEnd, ZipAndCompoundDocumentsAreNamedByWhatTheyHold) {
   }
 }
 
-class CuttingSearch : public ::testing::Test {
- protected:
-  // A disk of other data with a PNG, two PDFs, a docx, a plain zip and a PNG whose chunks run
-  // into the other data.
-  void Search(bool cut) {
-    Data disk(400 * 512, 0x5A);
-    for (const auto& [sector, file] : planted) std::copy(file.begin(), file.end(), disk.begin() + sector * 512);
-    ASSERT_EQ(OpenMemorySource(state, disk, OpenMode::PhysicalDisk), 1);
-    state.scanRoot = NewNode(state);
-    state.scanRoot->status = kStatusLiveFolder;
-    state.cutAtFormatEnd = cut;
-    SignatureRecord docx = SearchType("docx", {'P', 'K', 3, 4}, 3), zip = SearchType("zip", {'P', 'K', 3, 4}, 3);
-    state.signatureList = {SearchType("png", {0x89, 'P', 'N', 'G'}), SearchType("pdf", kPdfHeader), docx, zip};
-    state.keepRunning = 1;
-    ASSERT_EQ(SearchSignatures(state), 1);
-  }
+// A disk of other data with a PNG, two PDFs, a docx, a plain zip and a PNG whose chunks run into
+// the other data.
+TEST(CuttingSearch, FoundFilesAreCutAtTheirFormatsEnd) {
   const Data png = Seed("image0.png"), pdf = Seed("paper0.pdf"), docx = Seed("report0.docx"), zip = Seed("archive0.zip");
   const std::vector<std::pair<ptrdiff_t, Data>> planted = {
       {10, png}, {100, pdf}, {110, pdf}, {200, docx}, {300, zip}, {350, Data(png.begin(), png.begin() + 40)}};
+  Data disk(400 * 512, 0x5A);
+  for (const auto& [sector, file] : planted) std::copy(file.begin(), file.end(), disk.begin() + sector * 512);
   EngineState state;
-};
-
-TEST_F(CuttingSearch, FoundFilesAreCutAtTheirFormatsEnd) {
-  Search(true);
+  ASSERT_EQ(OpenMemorySource(state, disk, OpenMode::PhysicalDisk), 1);
+  state.scanRoot = NewNode(state);
+  state.scanRoot->status = kStatusLiveFolder;
+  state.cutAtFormatEnd = true;
+  const SignatureRecord docxType = SearchType("docx", {'P', 'K', 3, 4}, 3), zipType = SearchType("zip", {'P', 'K', 3, 4}, 3);
+  state.signatureList = {SearchType("png", {0x89, 'P', 'N', 'G'}), SearchType("pdf", kPdfHeader), docxType, zipType};
+  state.keepRunning = 1;
+  ASSERT_EQ(SearchSignatures(state), 1);
   const std::multiset<FoundEntry> expected = {
       {"10.png", png.size(), 10, true},   {"100.pdf", pdf.size(), 100, true}, {"110.pdf", pdf.size(), 110, true},
       {"200.docx", docx.size(), 200, true}, {"300.zip", zip.size(), 300, true}, {"350.png", 50 * 512, 350, true}};
   EXPECT_EQ(FoundFiles(state), expected);
-}
-
-TEST_F(CuttingSearch, FixedSizeKeepsTheMaximum) {
-  Search(false);
-  EXPECT_EQ(FoundFiles(state).size(), 6u);
-  for (const FoundEntry& entry : FoundFiles(state)) EXPECT_EQ(std::get<1>(entry), (400 - Where(entry)) * 512);
 }
 
 }  // namespace

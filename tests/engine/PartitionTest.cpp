@@ -1,19 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A disk of three partitions (FAT16, FAT32, and a FAT16 where nothing was deleted) scanned
 // partition by partition: one tree with a folder per partition, every file saved from its own
-// partition's window, a scan file that keeps the partitions (and shows older readers the disk),
-// a damaged partitions block that keeps what it holds, and the window that keeps a partition's
-// reads inside it.
+// partition's window, and the window that keeps a partition's reads inside it. (A saved scan
+// that reopens the partitions: tests/real/images.sh on real disks.)
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <filesystem>
 
 #include "DiskPartitions.h"
 #include "FatImageBuilder.h"
 #include "PartitionScan.h"
 #include "PosixDestination.h"
 #include "RecoveryWriter.h"
-#include "ScanFile.h"
 #include "ScanTree.h"
 #include "SourceWindow.h"
 #include "TestSupport.h"
@@ -24,58 +22,28 @@ namespace {
 constexpr uint32_t kVolumeSectors = 8192;
 constexpr uint64_t kStarts[] = {2048, 2048 + kVolumeSectors, 2048 + 2 * kVolumeSectors};
 
-// Opens a disk of three partitions, as the platform does for a disk image, and scans it. Both
+// A disk of three partitions, opened as the platform does for a disk image, and scanned. Both
 // deleted files lie at the same cluster of their volumes, so a read from the wrong partition shows.
-class PartitionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    disk.resize(kStarts[0] * kSectorSize);
-    for (int i = 0; i < 3; ++i) {
-      test::FatImageBuilder volume({i == 1 ? test::FatWidth::Fat32 : test::FatWidth::Fat16, kVolumeSectors, 1});
-      if (i < 2) volume.AddFile(volume.RootFolder(), {i == 0 ? "FIRST.TXT" : "SECOND.TXT", {}, 0x20, 0, 0, true},
-                                std::vector<uint8_t>(3000 + 2000 * i, static_cast<uint8_t>('a' + i)));
-      const std::vector<uint8_t> bytes = volume.Take();
-      disk.insert(disk.end(), bytes.begin(), bytes.end());
-    }
-    ASSERT_EQ(test::OpenMemorySource(state, disk, OpenMode::PhysicalDisk), 1);
-    for (uint32_t i = 0; i < 3; ++i) {
-      PartitionVolume partition;
-      partition.number = i + 1, partition.startSector = kStarts[i], partition.sectorCount = kVolumeSectors;
-      auto window = std::make_unique<SourceWindow>(*state.deviceHandle, kStarts[i] * kSectorSize, kVolumeSectors * kSectorSize);
-      ASSERT_EQ(OpenPartition(state, partition, std::move(window)), 1);
-      state.partitions.push_back(std::move(partition));
-    }
-    state.keepRunning = 1;
-    ASSERT_EQ(ScanSource(state, 0), 1);
-    std::ostringstream out;
-    ASSERT_EQ(WriteScanInfoTo(state, out), 1);
-    scanFile = out.str();
-    block = scanFile.find(std::string(kPartitionBlockSignature.begin(), kPartitionBlockSignature.end()));
-    ASSERT_NE(block, std::string::npos);
+TEST(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow) {
+  std::vector<uint8_t> disk(kStarts[0] * kSectorSize);
+  for (int i = 0; i < 3; ++i) {
+    test::FatImageBuilder volume({i == 1 ? test::FatWidth::Fat32 : test::FatWidth::Fat16, kVolumeSectors, 1});
+    if (i < 2) volume.AddFile(volume.RootFolder(), {i == 0 ? "FIRST.TXT" : "SECOND.TXT", {}, 0x20, 0, 0, true},
+                              std::vector<uint8_t>(3000 + 2000 * i, static_cast<uint8_t>('a' + i)));
+    const std::vector<uint8_t> bytes = volume.Take();
+    disk.insert(disk.end(), bytes.begin(), bytes.end());
   }
-
-  // Saves every entry below a fresh folder: what was written there (a folder as "/").
-  static std::map<std::string, std::string> SaveAll(EngineState& state) {
-    test::TempFolder temp;
-    std::unique_ptr<PosixDestination> destination = PosixDestination::Open(temp.Path(), nullptr);
-    SetChecked(state.scanRoot->firstChild, 1);
-    state.keepRunning = 1;
-    EXPECT_EQ(SaveCheckedEntries(state, *destination), 1);
-    std::map<std::string, std::string> saved;
-    for (const auto& [path, size] : test::ListTree(temp.Path())) {
-      const std::vector<uint8_t> bytes = size < 0 ? std::vector<uint8_t>{'/'} : test::ReadWholeFile(temp.Path() + "/" + path);
-      saved[path] = std::string(bytes.begin(), bytes.end());
-    }
-    return saved;
-  }
-
-  std::vector<uint8_t> disk;
   EngineState state;
-  std::string scanFile;
-  size_t block = 0;
-};
-
-TEST_F(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWindow) {
+  ASSERT_EQ(test::OpenMemorySource(state, disk, OpenMode::PhysicalDisk), 1);
+  for (uint32_t i = 0; i < 3; ++i) {
+    PartitionVolume partition;
+    partition.number = i + 1, partition.startSector = kStarts[i], partition.sectorCount = kVolumeSectors;
+    auto window = std::make_unique<SourceWindow>(*state.deviceHandle, kStarts[i] * kSectorSize, kVolumeSectors * kSectorSize);
+    ASSERT_EQ(OpenPartition(state, partition, std::move(window)), 1);
+    state.partitions.push_back(std::move(partition));
+  }
+  state.keepRunning = 1;
+  ASSERT_EQ(ScanSource(state, 0), 1);
   EXPECT_EQ(state.volumeInfo.kind, SourceKind::Disk);
   EXPECT_EQ(test::TreeLines(state), (std::vector<std::string>{"folder 0 Partition 1 (FAT16)", "deleted-file 3000 Partition 1 (FAT16)/XIRST.TXT",
                                                               "folder 0 Partition 2 (FAT32)", "deleted-file 5000 Partition 2 (FAT32)/XECOND.TXT",
@@ -83,49 +51,21 @@ TEST_F(PartitionTest, EachPartitionIsScannedBelowItsFolderAndSavedFromItsOwnWind
   // The views show each partition's entries in that partition's layout.
   EXPECT_EQ(KindOfNode(state, state.scanRoot->firstChild->next->firstChild), SourceKind::Fat32);
   EXPECT_EQ(KindOfNode(state, state.scanRoot), SourceKind::Disk);
+  test::TempFolder temp;  // every entry saved: what was written there (a folder as "/")
+  std::unique_ptr<PosixDestination> destination = PosixDestination::Open(temp.Path(), nullptr);
+  SetChecked(state.scanRoot->firstChild, 1);
+  EXPECT_EQ(SaveCheckedEntries(state, *destination), 1);
+  std::map<std::string, std::string> saved;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(temp.Path())) {
+    const std::vector<uint8_t> bytes = entry.is_directory() ? std::vector<uint8_t>{'/'} : test::ReadWholeFile(entry.path());
+    saved[std::filesystem::relative(entry.path(), temp.Path())] = std::string(bytes.begin(), bytes.end());
+  }
   const std::map<std::string, std::string> expected{
       {"#", "/"}, {"#/Partition 1 (FAT16)", "/"}, {"#/Partition 2 (FAT32)", "/"},
       {"#/Partition 3 (FAT16)", "/"},  // nothing found there: an empty folder, not a failed file
       {"#/Partition 1 (FAT16)/XIRST.TXT", std::string(3000, 'a')}, {"#/Partition 2 (FAT32)/XECOND.TXT", std::string(5000, 'b')}};
-  EXPECT_EQ(SaveAll(state), expected);
-
-  // A saved scan keeps the partitions; opened again from the disk it saves the same bytes.
-  std::istringstream in(scanFile);
-  EngineState reread;
-  ASSERT_EQ(ReadScanInfoFrom(reread, in), 1);
-  ASSERT_EQ(reread.partitions.size(), 3u);
-  EXPECT_EQ(reread.partitions[1].volumeInfo.kind, SourceKind::Fat32);
-  EXPECT_EQ(reread.partitions[1].startSector, kStarts[1]);
-  reread.deviceHandle = std::make_unique<MemorySourceReader>(disk);
-  std::string error;
-  const auto same = [](const VolumeInfo& a, const VolumeInfo& b) { return a.kind == b.kind && a.totalSectors == b.totalSectors; };
-  ASSERT_EQ(ReopenPartitions(reread, same, &error), 1) << error;
-  EXPECT_EQ(SaveAll(reread), expected);
-}
-
-TEST_F(PartitionTest, ADamagedPartitionsBlockKeepsWhatItHolds) {
-  const size_t count = block + kPartitionBlockSignature.size();
-  std::istringstream body(scanFile.substr(0, block));  // a reader that stops after the tree sees the disk
-  EngineState older;
-  ASSERT_EQ(ReadScanInfoFrom(older, body), 1);
-  EXPECT_TRUE(older.partitions.empty());
-  EXPECT_EQ(test::TreeLines(older), (std::vector<std::string>{"folder 0 Partition 1 (FAT16)", "folder 0 Partition 2 (FAT32)",
-                                                              "folder 0 Partition 3 (FAT16)"}));
-  const std::pair<std::string, size_t> cases[] = {  // the file, and at most how many partitions come back
-      {scanFile.substr(0, count) + "\xFF\xFF", 0},  // a count far beyond the file
-      {scanFile.substr(0, count + 2 + 40), 0},      // cut inside the first header
-      {scanFile.substr(0, scanFile.size() - 30), 3}, {scanFile, 3}};
-  for (const auto& [file, partitions] : cases) {
-    std::istringstream in(file);
-    EngineState reread;
-    ASSERT_EQ(ReadScanInfoFrom(reread, in), 1) << file.size();
-    EXPECT_LE(reread.partitions.size(), partitions) << file.size();
-    size_t folders = 0;
-    for (const ScanNode* folder = reread.scanRoot->firstChild; folder != nullptr; folder = folder->next, ++folders) {
-      EXPECT_TRUE(folders < reread.partitions.size() && folder == reread.partitions[folders].folder) << file.size();
-    }
-    EXPECT_EQ(folders, reread.partitions.size()) << file.size();
-  }
+  EXPECT_EQ(saved, expected);
+  CleanUp(state);
 }
 
 TEST(SourceWindow, DeliversOnlyWhatLiesInsideIt) {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saving into a real folder: checked entries with their bytes, names that clash, hostile names
-// from NTFS and FAT volumes and from scan files (nothing leaves DEST/#, every file arrives once
-// with its own bytes), names that lead out of the tree, a destination on the source device or on
-// a device built on it, and sources opened read-only.
+// from NTFS and FAT volumes (nothing leaves DEST/#, every file arrives once with its own bytes),
+// names that lead out of the tree, a destination on the source device or on a device built on
+// it, and sources opened read-only.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "DeviceOverlap.h"
 #include "FatImageBuilder.h"
@@ -18,7 +17,6 @@
 #include "PosixDestination.h"
 #include "PosixSourceReader.h"
 #include "RecoveryWriter.h"
-#include "ScanFile.h"
 #include "ScanTree.h"
 #include "TestSupport.h"
 
@@ -116,59 +114,36 @@ void SaveAndCheck(EngineState& state, std::vector<std::vector<uint8_t>> expected
   EXPECT_TRUE(saved == expected) << "every file arrives once with its own bytes";
 }
 
-TEST(HostileNames, FromAnNtfsVolume) {
-  test::NtfsImageBuilder b;
+TEST(HostileNames, FromNtfsFat16AndFat32Volumes) {
+  test::NtfsImageBuilder ntfs;
   std::vector<std::vector<uint8_t>> expected;
   uint64_t record = 16;
   for (const std::u16string& name : kHostileNames) {
     if (name.empty() || name.size() > 255) continue;  // a file-name attribute holds 1 to 255 characters
     expected.push_back(Content(expected.size()));
-    b.AddFile(record++, name, 5, 0).ResidentData(expected.back());
+    ntfs.AddFile(record++, name, 5, 0).ResidentData(expected.back());
   }
-  b.AddFolder(40, u"..", 5, test::kRecordFolder);
-  b.AddFolder(41, u"/", 5, test::kRecordFolder);
+  ntfs.AddFolder(40, u"..", 5, test::kRecordFolder);
+  ntfs.AddFolder(41, u"/", 5, test::kRecordFolder);
   for (uint64_t folder : {40, 41}) {
     expected.push_back(Content(expected.size()));
-    b.AddFile(folder + 10, u"..", folder, 0).ResidentData(expected.back());
+    ntfs.AddFile(folder + 10, u"..", folder, 0).ResidentData(expected.back());
   }
-  auto scanned = test::ScanVolume(b.Build());
+  auto scanned = test::ScanVolume(ntfs.Build());
   ASSERT_EQ(scanned->result, 1);
   SaveAndCheck(scanned->state, expected);
-}
-
-TEST(HostileNames, FromFat16AndFat32LongNames) {
-  for (test::FatWidth width : {test::FatWidth::Fat16, test::FatWidth::Fat32}) {
-    test::FatImageBuilder b(test::FatLayout{width, 4096, 1});
-    std::vector<std::vector<uint8_t>> expected;
+  for (test::FatWidth width : {test::FatWidth::Fat16, test::FatWidth::Fat32}) {  // long names
+    test::FatImageBuilder fat(test::FatLayout{width, 4096, 1});
+    expected.clear();
     for (const std::u16string& name : kHostileNames) {
       if (name.empty()) continue;  // a long name of no characters is no long name
       expected.push_back(Content(expected.size()));
-      b.AddFile(b.RootFolder(), {"F" + std::to_string(expected.size()) + ".BIN", name, 0x20, 0, 0, true}, expected.back());
+      fat.AddFile(fat.RootFolder(), {"F" + std::to_string(expected.size()) + ".BIN", name, 0x20, 0, 0, true}, expected.back());
     }
-    auto scanned = test::ScanVolume(b.Take());
+    scanned = test::ScanVolume(fat.Take());
     ASSERT_EQ(scanned->result, 1);
     SaveAndCheck(scanned->state, expected);
   }
-}
-
-TEST(HostileNames, FourThousandCharacterNamesFromAScanFile) {
-  Found f;
-  std::vector<std::vector<uint8_t>> expected;
-  for (uint32_t i = 0; i < 4; ++i) {  // the same at both ends, so they shorten to one name
-    std::u16string name = std::u16string(2000, u'n') + std::u16string(96, static_cast<char16_t>(u'a' + i)) +
-                          std::u16string(2000, u'n');
-    if (i == 3) name = std::u16string(4096, u'.');
-    f.Add(f.state.scanRoot, name, i * 8, 1024 + i * 512);
-    expected.push_back(f.Slice(i * 8, 1024 + i * 512));
-  }
-  NumberTree(f.state, f.state.scanRoot);
-  std::stringstream file;
-  ASSERT_EQ(WriteScanInfoTo(f.state, file), 1);
-  EngineState state;
-  ASSERT_EQ(ReadScanInfoFrom(state, file), 1);
-  state.deviceHandle = std::make_unique<MemorySourceReader>(f.volume);
-  SaveAndCheck(state, expected);
-  CleanUp(state);
 }
 
 TEST(Destination, OnlyTheSaveFolderIsMadeAndNamesLeadingOutOfTheTreeCountAsTaken) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The scan file: a scan of a sample volume writes exactly the stored file (both node layouts),
-// the stored file reads back as that scan's tree, and deep trees write and read without
-// recursion.
+// and the stored file reads back as that scan's tree. (Deep trees: FatTest.)
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -48,31 +47,6 @@ INSTANTIATE_TEST_SUITE_P(Layouts, ScanFileOfASample,
                          ::testing::Values(std::pair{"dftt-ntfs-7-undel.img", "dftt-ntfs-7.qxs"},
                                            std::pair{"dftt-fat16-6-undel.img", "dftt-fat16-6.qxs"}),
                          [](const auto& info) { return std::string(info.index == 0 ? "Ntfs" : "Fat"); });
-
-TEST(ScanFile, DeepAndLongTreesWriteAndReadWithoutRecursion) {
-  EngineState state;
-  state.volumeInfo.kind = SourceKind::Ntfs;
-  ScanNode* folder = state.scanRoot = NewNode(state);
-  for (int depth = 0; depth < 50000; ++depth) {
-    ScanNode* file = NewNode(state);
-    file->name = u"f";
-    ScanNode* below = NewNode(state);
-    below->name = u"d";
-    below->status = kStatusFolder;
-    below->next = file;
-    folder->firstChild = below;
-    folder = below;
-  }
-  NumberTree(state, state.scanRoot);
-  std::stringstream file;
-  ASSERT_EQ(WriteScanInfoTo(state, file), 1);
-  EngineState read;
-  ASSERT_EQ(ReadScanInfoFrom(read, file), 1);
-  EXPECT_EQ(CountNodes(read.scanRoot), 100000u);
-  EXPECT_EQ(test::TreeFault(read), "");
-  CleanUp(read);
-  CleanUp(state);
-}
 
 }  // namespace
 }  // namespace restora

@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The "Signature" file's record layout (pinned by a stored file), its chain, the checks that keep
+// The "Signature" file's record layout (pinned by a stored file), the checks that keep
 // unsafe names out of folder names, and the signature search against the plain sector-by-record
 // loop on random data, compound documents included.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <random>
 
 #include "CompoundDocument.h"
 #include "FoundFile.h"
-#include "JobVolumes.h"
 #include "ScanTree.h"
 #include "SignatureFile.h"
 #include "SignatureSearch.h"
@@ -36,23 +34,6 @@ TEST(SignatureFile, AStoredFileDecodesToItsTypesAndEncodesToItsBytes) {
             std::vector<int>({0, 257, 8, 1, 2}));
   EXPECT_EQ(std::memcmp(tar.headerBytes.data(), "ustar\0" "00", 8), 0);
   EXPECT_EQ(records.back().next, 0u);
-}
-
-TEST(SignatureFile, TheChainEndsAtTheFirstZeroNextOrWhereTheFileEnds) {
-  test::TempFolder folder;
-  const std::vector<uint8_t> four = test::ReadWholeFile(kSeeds + "FuzzSignatureFile/four-records.bin");
-  std::vector<uint8_t> eight = four;
-  eight.insert(eight.end(), four.begin(), four.end());  // the fourth's next is zero: never read on
-  const std::vector<uint8_t> cut(four.begin(), four.begin() + kSignatureRecordSize + 780);
-  for (const auto& [bytes, count] : {std::pair{eight, size_t{4}}, {cut, size_t{2}}}) {
-    std::ofstream(folder.Path() + "/Signature", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    EngineState state;
-    ASSERT_EQ(OpenSignatureFile(state, folder.Path()), 1);
-    ASSERT_EQ(ReadSignatureList(state), 1);
-    EXPECT_EQ(state.signatureList.size(), count);
-    CleanUp(state);
-  }
 }
 
 TEST(SignatureFile, TypesWhoseNamesCannotBeFolderNamesAreRefused) {

@@ -47,16 +47,8 @@ FatImageBuilder::FatImageBuilder(const FatLayout& layout)
   if (fat16_) {
     folders_[1] = Folder{};
   } else {
-    folders_[Allocate()] = Folder{{2}, 0, false};
+    folders_[Allocate()] = Folder{{2}, 0};
   }
-}
-
-FatImageBuilder FatImageBuilder::Fat16(uint32_t totalSectors, uint8_t sectorsPerCluster) {
-  return FatImageBuilder(FatLayout{FatWidth::Fat16, totalSectors, sectorsPerCluster});
-}
-
-FatImageBuilder FatImageBuilder::Fat32(uint32_t totalSectors, uint8_t sectorsPerCluster) {
-  return FatImageBuilder(FatLayout{FatWidth::Fat32, totalSectors, sectorsPerCluster});
 }
 
 void FatImageBuilder::Put(uint64_t offset, uint64_t value, int bytes) {
@@ -89,13 +81,6 @@ uint32_t FatImageBuilder::Allocate() {
   return nextFree_++;
 }
 
-// Links clusters in order and ends the chain at the last one; or frees them.
-void FatImageBuilder::Chain(const std::vector<uint32_t>& clusters, bool free) {
-  for (size_t i = 0; i < clusters.size(); ++i) {
-    SetFat(clusters[i], free ? 0 : i + 1 < clusters.size() ? clusters[i + 1] : EndOfChain());
-  }
-}
-
 uint64_t FatImageBuilder::SlotOffset(uint32_t folder, uint32_t index) {
   auto found = folders_.find(folder);
   if (found == folders_.end()) throw std::invalid_argument("no such folder: " + std::to_string(folder));
@@ -106,11 +91,9 @@ uint64_t FatImageBuilder::SlotOffset(uint32_t folder, uint32_t index) {
   }
   const uint32_t perCluster = ClusterBytes() / 32;
   while (index / perCluster >= target.clusters.size()) {
-    // A full folder grows by a fresh, zeroed cluster; a deleted folder's FAT stays empty.
-    const uint32_t added = Allocate();
-    if (target.deleted) SetFat(added, 0);
-    if (!target.deleted) SetFat(target.clusters.back(), added);
-    target.clusters.push_back(added);
+    // A full folder grows by a fresh, zeroed cluster.
+    target.clusters.push_back(Allocate());
+    SetFat(target.clusters.end()[-2], target.clusters.back());
   }
   return ClusterOffset(target.clusters[index / perCluster]) + uint64_t{index % perCluster} * 32;
 }
@@ -153,7 +136,7 @@ uint32_t FatImageBuilder::AddFolder(uint32_t parent, FatEntry entry) {
   entry.attributes |= kFatAttrFolder;
   const uint32_t cluster = entry.firstCluster;
   if (entry.deleted) SetFat(cluster, 0);
-  folders_[cluster] = Folder{{cluster}, 0, entry.deleted};
+  folders_[cluster] = Folder{{cluster}, 0};
   std::fill_n(image_.begin() + static_cast<std::ptrdiff_t>(ClusterOffset(cluster)), ClusterBytes(), 0);
   AddEntry(cluster, FatEntry{".", {}, kFatAttrFolder, cluster});
   AddEntry(cluster, FatEntry{"..", {}, kFatAttrFolder, parent == RootFolder() ? 0 : parent});  // 0: the root
@@ -161,14 +144,9 @@ uint32_t FatImageBuilder::AddFolder(uint32_t parent, FatEntry entry) {
   return cluster;
 }
 
-uint32_t FatImageBuilder::AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content) {
-  std::vector<uint32_t> clusters;
-  for (size_t at = 0; at < content.size(); at += ClusterBytes()) clusters.push_back(Allocate());
-  return AddFile(folder, std::move(entry), content, clusters);
-}
-
 uint32_t FatImageBuilder::AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content,
-                                  const std::vector<uint32_t>& clusters) {
+                                  std::vector<uint32_t> clusters) {
+  for (size_t at = clusters.empty() ? 0 : content.size(); at < content.size(); at += ClusterBytes()) clusters.push_back(Allocate());
   if (uint64_t{clusters.size()} * ClusterBytes() < content.size()) throw std::length_error("content needs more clusters");
   for (size_t i = 0; i < clusters.size(); ++i) {
     const size_t from = std::min(content.size(), i * ClusterBytes());
@@ -177,7 +155,9 @@ uint32_t FatImageBuilder::AddFile(uint32_t folder, FatEntry entry, std::span<con
     if (at + piece.size() > image_.size()) throw std::out_of_range("write past the volume");
     std::copy(piece.begin(), piece.end(), image_.begin() + static_cast<std::ptrdiff_t>(at));
   }
-  Chain(clusters, entry.deleted);
+  for (size_t i = 0; i < clusters.size(); ++i) {  // linked in order, or freed
+    SetFat(clusters[i], entry.deleted ? 0 : i + 1 < clusters.size() ? clusters[i + 1] : EndOfChain());
+  }
   if (entry.firstCluster == 0 && !clusters.empty()) entry.firstCluster = clusters.front();
   if (entry.size == 0) entry.size = static_cast<uint32_t>(content.size());
   AddEntry(folder, entry);

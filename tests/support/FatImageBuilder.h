@@ -39,8 +39,12 @@ struct FatEntry {
 class FatImageBuilder {
  public:
   explicit FatImageBuilder(const FatLayout& layout);
-  static FatImageBuilder Fat16(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1);
-  static FatImageBuilder Fat32(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1);
+  static FatImageBuilder Fat16(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1) {
+    return FatImageBuilder({FatWidth::Fat16, totalSectors, sectorsPerCluster});
+  }
+  static FatImageBuilder Fat32(uint32_t totalSectors = 8192, uint8_t sectorsPerCluster = 1) {
+    return FatImageBuilder({FatWidth::Fat32, totalSectors, sectorsPerCluster});
+  }
 
   uint32_t RootFolder() const { return fat16_ ? 1 : 2; }  // 1 stands for the FAT16 root area
   uint64_t ClusterOffset(uint32_t cluster) const;         // byte offset of a data cluster (2 and up)
@@ -52,14 +56,13 @@ class FatImageBuilder {
 
   // folder is RootFolder() or a folder's first cluster. AddFolder allocates one cluster (unless
   // entry.firstCluster is set), writes "." and ".." into it and the entry into parent; a deleted
-  // folder's FAT entries are left 0. Returns its cluster.
+  // folder's FAT entry is left 0 (it must not grow). Returns its cluster.
   uint32_t AddFolder(uint32_t parent, FatEntry entry);
-  // AddFile writes content into fresh adjacent clusters (or into clusters, in their order) and
+  // AddFile writes content into clusters, in their order (none given: fresh adjacent ones), and
   // the entry into folder; a deleted file's FAT entries are zeroed after. An empty content gets
   // no cluster. Returns the first cluster (0 for none).
-  uint32_t AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content);
   uint32_t AddFile(uint32_t folder, FatEntry entry, std::span<const uint8_t> content,
-                   const std::vector<uint32_t>& clusters);
+                   std::vector<uint32_t> clusters = {});
   // Writes the entry's long-name entries and short entry into the next free slots of folder,
   // growing a cluster folder by a cluster when it is full.
   void AddEntry(uint32_t folder, const FatEntry& entry);
@@ -78,12 +81,10 @@ class FatImageBuilder {
   struct Folder {
     std::vector<uint32_t> clusters;  // empty for the FAT16 root area
     uint32_t nextSlot = 0;
-    bool deleted = false;
   };
   uint32_t ClusterBytes() const { return uint32_t{sectorsPerCluster_} * 512; }
   uint32_t EndOfChain() const { return fat16_ ? 0xFFFF : 0x0FFFFFFF; }
   uint32_t Allocate();
-  void Chain(const std::vector<uint32_t>& clusters, bool free);
   uint64_t SlotOffset(uint32_t folder, uint32_t index);
   void Put(uint64_t offset, uint64_t value, int bytes);
 

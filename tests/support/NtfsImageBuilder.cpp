@@ -157,14 +157,10 @@ void NtfsImageBuilder::SetMftExtents(std::vector<BuilderRun> extents) {
   }
 }
 
-NtfsFileRecord& NtfsImageBuilder::AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags) {
+NtfsFileRecord& NtfsImageBuilder::Add(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags,
+                                      uint32_t attributes) {
   return (records_[number] = NtfsFileRecord{}).Flags(flags)
-      .StandardInformation(0x01D0000000000000 + number, 0x01D0000000001000 + number, 0x10).FileName(name, parent);
-}
-
-NtfsFileRecord& NtfsImageBuilder::AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags) {
-  return (records_[number] = NtfsFileRecord{}).Flags(flags)
-      .StandardInformation(0x01D0000000000000 + number, 0x01D0000000001000 + number, 0x20).FileName(name, parent);
+      .StandardInformation(0x01D0000000000000 + number, 0x01D0000000001000 + number, attributes).FileName(name, parent);
 }
 
 void NtfsImageBuilder::WriteClusters(uint64_t lcn, std::span<const uint8_t> bytes) {

@@ -86,8 +86,12 @@ class NtfsImageBuilder {
   NtfsFileRecord& Record(uint64_t number) { return records_[number]; }
 
   // Shorthands: a folder or a file with standard information and one Win32 name.
-  NtfsFileRecord& AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
-  NtfsFileRecord& AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags);
+  NtfsFileRecord& AddFolder(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags) {
+    return Add(number, name, parent, flags, 0x10);
+  }
+  NtfsFileRecord& AddFile(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags) {
+    return Add(number, name, parent, flags, 0x20);
+  }
 
   // Bytes stored at a cluster (any length; the rest of the last cluster stays zero).
   void WriteClusters(uint64_t lcn, std::span<const uint8_t> bytes);
@@ -106,6 +110,7 @@ class NtfsImageBuilder {
   const NtfsGeometry& Geometry() const { return geometry_; }
 
  private:
+  NtfsFileRecord& Add(uint64_t number, std::u16string_view name, uint64_t parent, uint16_t flags, uint32_t attributes);
   // Calls place(offset, bytes) for everything the image holds.
   template <typename Place>
   void Lay(Place place) const;

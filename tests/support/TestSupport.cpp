@@ -9,15 +9,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ScanTree.h"
+#include "TextCodec.h"
 #include "TreeListing.h"
 
 namespace restora::test {
 
 namespace fs = std::filesystem;
-
-int OpenMemorySource(EngineState& state, std::vector<uint8_t> bytes, OpenMode mode) {
-  return OpenSource(state, mode, std::make_unique<MemorySourceReader>(std::move(bytes)), u"memory");
-}
 
 std::string CorpusFolder() {
   const char* env = std::getenv("RESTORA_CORPUS_DIR");
@@ -25,8 +23,6 @@ std::string CorpusFolder() {
   const std::string folder = env != nullptr ? env : RESTORA_CORPUS_DIR;
   return !folder.empty() && fs::is_directory(folder, ec) ? folder : std::string();
 }
-
-ScannedVolume::~ScannedVolume() { CleanUp(state); }
 
 std::vector<std::string> ScannedVolume::Lines() const { return TreeLines(state); }
 
@@ -57,22 +53,6 @@ TempFolder::~TempFolder() {
   if (!path_.empty()) fs::remove_all(path_, ec);
 }
 
-std::map<std::string, int64_t> ListTree(const std::string& folder) {
-  std::map<std::string, int64_t> entries;
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const fs::file_type type = it->symlink_status().type();
-    entries[fs::relative(it->path(), folder).string()] =
-        type == fs::file_type::directory ? -1 : type == fs::file_type::regular ? static_cast<int64_t>(it->file_size()) : -2;
-  }
-  return entries;
-}
-
-void RecordingSink::Progress(uint64_t done, uint64_t total) {
-  steps.emplace_back(done, total);
-  if (stopped) ++stepsAfterStop;
-}
-
 void RecordingSink::Checkpoint() {
   ++checkpoints;
   if (stopped) ++checkpointsAfterStop;
@@ -99,6 +79,24 @@ std::vector<std::string> TreeLines(const EngineState& state) {
   }
   std::free(text);
   return lines;
+}
+
+std::multiset<FoundEntry> FoundFiles(const EngineState& state) {
+  std::multiset<FoundEntry> files;
+  if (state.scanRoot == nullptr) return files;
+  std::vector<const ScanNode*> lists{state.scanRoot->firstChild};
+  while (!lists.empty()) {
+    const ScanNode* node = lists.back();
+    lists.pop_back();
+    for (; node != nullptr; node = node->next) {
+      if (!node->IsFolderStatus()) {
+        files.emplace(Utf16ToUtf8(node->name), node->size, state.NtfsLayout() ? node->location : node->firstCluster,
+                      node->carveSource != kCarveNone);
+      }
+      if (node->firstChild != nullptr) lists.push_back(node->firstChild);
+    }
+  }
+  return files;
 }
 
 }  // namespace restora::test

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Destination.h"
@@ -21,14 +23,16 @@
 namespace restora::test {
 
 // Opens bytes as the state's source in the given mode (a memory source). Returns OpenSource's result.
-int OpenMemorySource(EngineState& state, std::vector<uint8_t> bytes, OpenMode mode = OpenMode::Image);
+inline int OpenMemorySource(EngineState& state, std::vector<uint8_t> bytes, OpenMode mode = OpenMode::Image) {
+  return OpenSource(state, mode, std::make_unique<MemorySourceReader>(std::move(bytes)), u"memory");
+}
 
 // The folder of the public sample images, or empty when it is not there.
 std::string CorpusFolder();
 
 // A source opened from bytes and scanned (the fast scan, or with the signature search).
 struct ScannedVolume {
-  ~ScannedVolume();
+  ~ScannedVolume() { CleanUp(state); }
   EngineState state;
   int opened = 0;
   int result = -1;
@@ -53,9 +57,6 @@ class TempFolder {
   std::string path_;
 };
 
-// Every entry below folder: relative path → size in bytes, -1 for a folder, -2 for anything else.
-std::map<std::string, int64_t> ListTree(const std::string& folder);
-
 // Collects what is written.
 class MemoryOutputFile final : public OutputFile {
  public:
@@ -64,11 +65,11 @@ class MemoryOutputFile final : public OutputFile {
   std::vector<uint8_t> bytes;
 };
 
-// Records what a job reports and clears keepRunning at checkpoint stopAt (0: never); what the
+// Records diagnostics and what a job reports after a stop, and clears keepRunning at checkpoint stopAt (0: never); what the
 // job still does after the stop is counted apart.
 class RecordingSink : public ProgressSink {
  public:
-  void Progress(uint64_t done, uint64_t total) override;
+  void Progress(uint64_t, uint64_t) override { stepsAfterStop += stopped; }
   void Diagnostic(std::string_view line) override { diagnostics.emplace_back(line); }
   void Checkpoint() override;
 
@@ -77,11 +78,17 @@ class RecordingSink : public ProgressSink {
   uint64_t stopAt = 0, readsAtStop = 0;
   bool stopped = false;
   uint64_t checkpoints = 0, checkpointsAfterStop = 0, stepsAfterStop = 0;
-  std::vector<std::pair<uint64_t, uint64_t>> steps;
   std::vector<std::string> diagnostics;
 };
 
 // The tree below the root as restora-cli lists it: "status size path" per node.
 std::vector<std::string> TreeLines(const EngineState& state);
+
+inline const std::vector<uint8_t> kPdfHeader = {'%', 'P', 'D', 'F', '-'};
+
+// One found file: name, size, where it lies (NTFS record sector, FAT first cluster, or a found
+// file's first sector) and whether the signature search found it.
+using FoundEntry = std::tuple<std::string, uint64_t, uint64_t, bool>;
+std::multiset<FoundEntry> FoundFiles(const EngineState& state);
 
 }  // namespace restora::test
