@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Found files cut at their format's end, against PhotoRec on the same 2 GiB disk: 400 real files
-# of about 40 types (tests/real/lib/samples.py: photos, some JPEGs with Exif thumbnails,
+# of about 30 types (tests/real/lib/samples.py: photos, JPEGs with Exif thumbnails,
 # documents, archives, audio, video) planted among other data, a third followed directly by it and
 # one in eight across a 63-sector block boundary. Prints how many files each recovers byte for
 # byte and how long each search takes (wall and CPU), both run under nice on a warm page cache
