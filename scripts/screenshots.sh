@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the README's pictures of the desktop program on a private X server (Xvfb, xcb platform,
 # through tests/shell/with-xvfb.sh): the main window, the result views, Find, the progress dialog,
-# the process log and the wizard's pages (tests/shell/Screenshots.cpp; the drive pages on loop
+# the process log and the wizard's pages (tools/screenshots/Screenshots.cpp; the drive pages on loop
 # devices through scripts/wizard-screenshots.sh, as root), and the start-up wizard under the tip of the day.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (pictures go to docs/screenshots/)
 set -euo pipefail
@@ -19,7 +19,7 @@ mkdir -p "$shots"
 if [ "$(id -u)" -eq 0 ]; then
   "$top/scripts/wizard-screenshots.sh" "$build" "$DISPLAY" >/dev/null
 else
-  "$build/tests/shell/screenshots" "$shots"
+  "$build/tools/screenshots/screenshots" "$shots"
   echo "not root: the wizard's drive pages (scripts/wizard-screenshots.sh) are left as they are"
 fi
 

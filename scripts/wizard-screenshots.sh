@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The pictures of tests/shell/Screenshots.cpp under Xvfb for docs/screenshots, with the wizard's
+# The pictures of tools/screenshots/Screenshots.cpp under Xvfb for docs/screenshots, with the wizard's
 # drive trees of loop devices made here (FAT32, NTFS, and a disk with two partitions).
 # Needs root for the loop devices. Usage: scripts/wizard-screenshots.sh [BUILD_DIR] [DISPLAY]
 set -euo pipefail
@@ -45,5 +45,5 @@ if [ ! -S "/tmp/.X11-unix/X${display#:}" ]; then
   for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 fi
 mkdir -p "$root/docs/screenshots"
-DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/tests/shell/screenshots" "$root/docs/screenshots" "${loops[@]}"
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/tools/screenshots/screenshots" "$root/docs/screenshots" "${loops[@]}"
 ls -l "$root/docs/screenshots"

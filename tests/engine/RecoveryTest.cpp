@@ -37,13 +37,10 @@ struct Found {
   }
   ~Found() { CleanUp(state); }
   // A folder, or a found file of size bytes from sector start, appended to folder's children.
-  ScanNode* Add(ScanNode* folder, std::u16string name, uint64_t start = 0, uint64_t size = 0) {
-    ScanNode* node = NewNode(state);
-    node->name = std::move(name), node->checked = 1, node->location = start, node->size = size;
-    node->carveSource = size != 0 ? kCarveDisk : kCarveNone, node->status = size != 0 ? 0 : kStatusFolder;
-    ScanNode** slot = &folder->firstChild;
-    while (*slot != nullptr) slot = &(*slot)->next;
-    return *slot = node;
+  ScanNode* Add(ScanNode* folder, const std::u16string& name, uint64_t start = 0, uint64_t size = 0) {
+    ScanNode* node = test::AppendNode(state, folder, name, size == 0, size, 0);
+    node->checked = 1, node->location = start, node->carveSource = size != 0 ? kCarveDisk : kCarveNone;
+    return node;
   }
   std::vector<uint8_t> Slice(uint64_t start, uint64_t size) const {
     return std::vector<uint8_t>(volume.begin() + static_cast<std::ptrdiff_t>(start * 512),

@@ -16,6 +16,7 @@
 #include "EngineState.h"
 #include "FaultInjectingReader.h"
 #include "ScanDriver.h"
+#include "ScanTree.h"
 #include "SearchType.h"
 #include "TreeFault.h"
 #include "VolumeAccess.h"
@@ -43,6 +44,26 @@ std::unique_ptr<ScannedVolume> ScanVolume(std::vector<uint8_t> bytes, ProgressSi
 
 // The whole content of a file, or empty when it cannot be read.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
+
+// Appends a node to folder's children; folders get the folder status bit.
+inline ScanNode* AppendNode(EngineState& state, ScanNode* folder, const std::u16string& name, bool isFolder,
+                            uint64_t size = 0, uint8_t status = 1) {
+  ScanNode* node = NewNode(state);
+  node->name = name;
+  node->size = size;
+  node->status = static_cast<uint8_t>(status | (isFolder ? kStatusFolder : 0));
+  ScanNode** slot = &folder->firstChild;
+  while (*slot != nullptr) slot = &(*slot)->next;
+  return *slot = node;
+}
+
+// A fresh root in state (FAT16 kind); the caller numbers the tree after adding nodes.
+inline ScanNode* MakeRoot(EngineState& state) {
+  state.volumeInfo.kind = SourceKind::Fat16;
+  state.scanRoot = NewNode(state);
+  state.scanRoot->status = kStatusLiveFolder;
+  return state.scanRoot;
+}
 
 // A fresh folder below the system's temporary folder, removed with everything in it at the end.
 class TempFolder {

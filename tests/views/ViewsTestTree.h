@@ -14,28 +14,9 @@
 #include "EngineState.h"
 #include "FindCommands.h"
 #include "ScanTree.h"
+#include "TestSupport.h"
 
 namespace restora::test {
-
-// Appends a node to folder's children; folders get the folder status bit.
-inline ScanNode* AppendNode(EngineState& state, ScanNode* folder, const std::u16string& name, bool isFolder,
-                            uint64_t size = 0, uint8_t status = 1) {
-  ScanNode* node = NewNode(state);
-  node->name = name;
-  node->size = size;
-  node->status = static_cast<uint8_t>(status | (isFolder ? kStatusFolder : 0));
-  ScanNode** slot = &folder->firstChild;
-  while (*slot != nullptr) slot = &(*slot)->next;
-  return *slot = node;
-}
-
-// A fresh root in state (FAT16 kind); the caller numbers the tree after adding nodes.
-inline ScanNode* MakeRoot(EngineState& state) {
-  state.volumeInfo.kind = SourceKind::Fat16;
-  state.scanRoot = NewNode(state);
-  state.scanRoot->status = kStatusLiveFolder;
-  return state.scanRoot;
-}
 
 // A numbered tree: depth levels, width/2 to width entries per folder (every third a folder, none
 // on the last level), live or deleted, files of random sizes.

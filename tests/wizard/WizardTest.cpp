@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The wizard as a user walks it: each job's pages, Cancel's question and the shared start-up box,
+// The wizard as a user walks it: Cancel's question and the shared start-up box,
 // the drive trees, a missing Signature file and a drive that cannot be opened. The jobs are walked
 // to their end from the main window on real volumes in FrameWizardTest and CreateImageTest.
 #include <QAbstractButton>
@@ -84,23 +84,6 @@ class WizardTest : public QObject {
     m_prompts.clear();
     m_answer = QMessageBox::Yes;
     QSettings(QSettings::IniFormat, QSettings::UserScope, "Ferrolin Restora 1.0", "Ferrolin Restora").clear();
-  }
-
-  // Each job's source page waits for a choice; Back leads to the main page, which keeps it.
-  void jobPaths() {
-    makeSheet();
-    QVERIFY(!usable(QWizard::NextButton) && !usable(QWizard::BackButton) && !usable(QWizard::FinishButton));
-    for (const auto& [job, page, title] : {std::tuple{kFastFileRecovery, 1, "Fast File Recovery"}, {kLostFileRecovery, 1, "Lost File Recovery"},
-                                           {kAdvancedFileRecovery, 1, "Advanced File Recovery"}, {kCreateImage, 2, "Create Image"}}) {
-      mainPage()->optionButton(job)->click();
-      QCOMPARE(mainPage()->captionText(), QString(title));
-      QCOMPARE(mainPage()->infoPanel()->lines().first(), QString("HDR") + title);
-      button(QWizard::NextButton)->click();
-      QCOMPARE(m_sheet->currentId(), page);
-      QVERIFY(!usable(QWizard::NextButton) && !usable(QWizard::FinishButton));
-      button(QWizard::BackButton)->click();
-      QVERIFY(mainPage()->optionButton(job)->isChecked() && usable(QWizard::NextButton));
-    }
   }
 
   // Cancel asks first; No keeps the page and its choice. The start-up box is one setting for
