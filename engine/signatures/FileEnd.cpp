@@ -34,7 +34,7 @@ constexpr std::pair<std::string_view, Reader> kReaders[] = {
     {"doc", CompoundFileEnd}, {"xls", CompoundFileEnd}, {"ppt", CompoundFileEnd}, {"zip", ZipEnd},
     {"docx", ZipEnd},      {"xlsx", ZipEnd},        {"pptx", ZipEnd},       {"odt", ZipEnd},
     {"ods", ZipEnd},       {"odp", ZipEnd},         {"epub", ZipEnd},       {"jar", ZipEnd},
-    {"apk", ZipEnd},
+    {"apk", ZipEnd},       {"gz", GzipEnd},         {"bz2", Bzip2End},      {"xz", XzEnd},
 };
 
 }  // namespace

@@ -45,5 +45,8 @@ uint64_t PeEnd(FileBytes& bytes);       // sections and the certificate table
 uint64_t ElfEnd(FileBytes& bytes);      // sections, segments and the section table
 uint64_t CompoundFileEnd(FileBytes& bytes);  // the highest sector the allocation table uses
 uint64_t ZipEnd(FileBytes& bytes);      // local entries, central directory, end record
+uint64_t GzipEnd(FileBytes& bytes);     // members: DEFLATE blocks and the trailer
+uint64_t Bzip2End(FileBytes& bytes);    // streams to their end marks
+uint64_t XzEnd(FileBytes& bytes);       // streams: blocks, index and footer
 
 }  // namespace restora

@@ -44,7 +44,8 @@ TEST(FileEnd, EachFormatEndsWhereItsStructureCloses) {
       {"office0.odt", 817, 0}, {"pack0.7z", 738, 0}, {"pack0.zst", 661, 0}, {"paper0.pdf", 2175, 2174},
       {"photo0.jpg", 422, 0}, {"report0.docx", 904, 0}, {"sheet0.xlsx", 900, 0}, {"slides0.pptx", 910, 0},
       {"song0.mp3", 4241, 0}, {"sound0.flac", 0, 0}, {"sound0.m4a", 0, 0}, {"sound0.ogg", 5611, 0},
-      {"sound0.wav", 0, 0}, {"tool0.jar", 818, 0}, {"tune0.mid", 426, 0},
+      {"sound0.wav", 0, 0}, {"tool0.jar", 818, 0}, {"tune0.mid", 426, 0}, {"text0.gz", 3240, 0},
+      {"text0.bz2", 2123, 0}, {"text0.xz", 3156, 0},
   };
   for (const Case& c : cases) {
     std::string_view type;

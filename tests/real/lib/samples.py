@@ -13,14 +13,14 @@
 #   samples.py locate FOLDER IMAGE     where a FAT volume put them (istat); IMAGE.placed.json
 #   samples.py check PLACED SCAN.json SOURCE [--saved DIR]
 #                                      every placed file found at its sector under its
-#                                      type with its own size (a gzip stream: the maximum) and
-#                                      bytes, saved with them below DIR, and nothing else found
+#                                      type with its own size and bytes, saved with them below
+#                                      DIR, and nothing else found
 #
 # One file for each reader of a format's end (and for the ZIP documents' kinds). Writers: ImageMagick
-# (photos), ffmpeg (audio and video), gnumeric's ssconvert, Python's zipfile and gzip, tar, sqlite3, 7z and
-# zstd; a JPEG with an Exif thumbnail, a PDF with two revisions, RTF and MIDI are built here.
+# (photos), ffmpeg (audio and video), gnumeric's ssconvert, Python's zipfile, tar, sqlite3, 7z, zstd, gzip,
+# bzip2 and xz; a JPEG with an Exif thumbnail, a PDF with two revisions, RTF and MIDI are built here.
 #
-import argparse, gzip, hashlib, io, json, os, random, re, shutil, struct, subprocess, sys, tempfile, zipfile
+import argparse, hashlib, io, json, os, random, re, shutil, struct, subprocess, sys, tempfile, zipfile
 
 SECTOR, READ = 512, 16 * 63
 
@@ -114,14 +114,14 @@ def make(args, folder):
     add("tune.mid", midi(), "Audio")
     tool("data.db", "Databases", "sqlite3", "@", "CREATE TABLE t AS WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL "
          "SELECT i + 1 FROM c WHERE i < 2000) SELECT i, 'file ' || i AS name FROM c")
-    add("text.gz", gzip.compress(prose(200), mtime=0), "Archives")  # a stream without a stated end
+    for extension, packer in (("gz", "gzip -9"), ("bz2", "bzip2"), ("xz", "xz")):  # streams that state no size
+        tool("text." + extension, "Archives", "sh", "-c", packer + " -c " + os.path.join(work, "plain.txt") + " > @")
     tool("pack.7z", "Archives", "7z", "a", "-bd", "@", os.path.join(work, "plain.txt"))
     tool("pack.zst", "Archives", "zstd", "-q", "-f", os.path.join(work, "plain.txt"), "-o", "@")
     shutil.rmtree(work)
     for f in files:
         data = open(os.path.join(folder, f["file"]), "rb").read()
         f["size"], f["sha256"] = len(data), hashlib.sha256(data).hexdigest()
-        f["ends"] = f["extension"] != "gz"  # a stream without a stated end keeps the maximum
     json.dump(files, open(os.path.join(folder, "manifest.json"), "w"), indent=1)
     print("%d files of %d types" % (len(files), len({f["extension"] for f in files})))
 
@@ -197,10 +197,7 @@ def check(args, placed, scan, source):
             if node is None:
                 failures.append("%s: not found as %s/%s" % (p["file"], "/".join(key[0]), key[1]))
                 continue
-            size = p["size"]
-            if not p["ends"]:
-                size = min(1 << 30, (scan["totalSectors"] - p["sector"]) * SECTOR)
-            expected = (size, p["sector"], 1 if scan["kind"] == "Disk" else 2)
+            expected = (p["size"], p["sector"], 1 if scan["kind"] == "Disk" else 2)
             if (node["size"], start_of(node, scan), node["carveSource"]) != expected:
                 failures.append("%s: size, start, carveSource %s, expected %s" % (
                     p["file"], (node["size"], start_of(node, scan), node["carveSource"]), expected))
@@ -210,7 +207,7 @@ def check(args, placed, scan, source):
                 copy = os.path.join(args.saved, "Raw Data", *key[0], key[1])
                 copies.append(("saved", open(copy, "rb").read() if os.path.isfile(copy) else b""))
             for what, data in copies:
-                if hashlib.sha256(data if p["ends"] else data[:p["size"]]).hexdigest() != p["sha256"]:
+                if hashlib.sha256(data).hexdigest() != p["sha256"]:
                     failures.append("%s: %d bytes %s, not the %d written" % (p["file"], len(data), what, p["size"]))
             whole += failed == len(failures)
     inside = lambda node: any(0 <= start_of(node, scan) - p["sector"] < p["size"] / SECTOR for p in placed)
