@@ -94,9 +94,33 @@ class WaitingEnds {
   std::vector<Waiting> waiting_;
 };
 
+// Where the last found file of each type that was cut at its format's end stops. A hit of the
+// same type before that sector is a structure inside that file (an MPEG pack, the header of a
+// tar member), not a file of its own.
+class CoveredSectors {
+ public:
+  bool Covers(std::string_view extension, uint64_t sector) const {
+    for (const auto& [type, end] : ends_) {
+      if (type == extension) return sector < end;
+    }
+    return false;
+  }
+  void FileEnds(std::string_view extension, uint64_t sector, uint64_t size) {
+    const uint64_t end = sector + size / kSectorSize + (size % kSectorSize != 0 ? 1 : 0);
+    for (auto& [type, last] : ends_) {
+      if (type == extension) return void(last = std::max(last, end));
+    }
+    ends_.emplace_back(extension, end);
+  }
+
+ private:
+  std::vector<std::pair<std::string_view, uint64_t>> ends_;  // views into the selected list
+};
+
 // Files one hit of a type with no family, and cuts it at its format's end.
 void FileHit(EngineState& state, ScanNode* rawData, uint64_t sector, const SignatureRecord& record,
-             WaitingEnds& waiting) {
+             WaitingEnds& waiting, CoveredSectors& covered) {
+  if (covered.Covers(record.ExtensionText(), sector)) return;
   ScanNode* file = AddFoundFileNode(state, rawData, sector, record);
   if (file == nullptr) return;
   waiting.FoundAt(state, sector);
@@ -106,7 +130,9 @@ void FileHit(EngineState& state, ScanNode* rawData, uint64_t sector, const Signa
   } else {
     // Within the maximum size, not the listed one: the compound document's count formula falls
     // short of documents with 4096-byte sectors; when no end is found, the formula stays.
-    (void)CutAtFormatEnd(state, *file, sector, record.ExtensionText(), MaxFoundFileSize(state, sector, record));
+    if (CutAtFormatEnd(state, *file, sector, record.ExtensionText(), MaxFoundFileSize(state, sector, record)) == 1) {
+      covered.FileEnds(record.ExtensionText(), sector, file->size);
+    }
   }
 }
 
@@ -128,6 +154,7 @@ int Search(EngineState& state) {
     zipHit[i] = IsZipDocumentHit(list[i]);
   }
   WaitingEnds waiting;
+  CoveredSectors covered;
 
   const uint64_t end = SearchEnd(state);
   // A source smaller than one large read gets a buffer of its own size.
@@ -159,21 +186,24 @@ int Search(EngineState& state) {
             if (zipDone) continue;
             zipDone = true;
             const ZipDocument document = IdentifyZipDocument(state, sector, MaxFoundFileSize(state, sector, record));
-            if (document.record == nullptr) continue;
+            if (document.record == nullptr || covered.Covers(document.record->ExtensionText(), sector)) continue;
             ScanNode* file = AddFoundFileNode(state, rawData, sector, *document.record);
             if (file == nullptr) continue;
             waiting.FoundAt(state, sector);
-            if (state.cutAtFormatEnd && document.end != 0) file->size = std::min(file->size, document.end);
+            if (state.cutAtFormatEnd && document.end != 0) {
+              file->size = std::min(file->size, document.end);
+              covered.FileEnds(document.record->ExtensionText(), sector, file->size);
+            }
             continue;
           }
           if (!compoundHit[index]) {
-            FileHit(state, rawData, sector, record, waiting);
+            FileHit(state, rawData, sector, record, waiting, covered);
             continue;
           }
           // The family shares one signature: the document's directory names the type, and the
           // sector yields one file at most.
           if (const SignatureRecord* type = IdentifyCompoundDocument(state, sector)) {
-            FileHit(state, rawData, sector, *type, waiting);
+            FileHit(state, rawData, sector, *type, waiting, covered);
             break;
           }
         }
