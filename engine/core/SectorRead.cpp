@@ -12,10 +12,10 @@ bool SectorToByteOffset(uint64_t sector, uint64_t& byteOffset) {
   return true;
 }
 
-int ReadBytesAt(EngineState& state, uint64_t byteOffset, std::span<uint8_t> buffer) {
+int ReadBytesAt(EngineState& state, uint64_t byteOffset, std::span<uint8_t> buffer, size_t* delivered) {
   if (!state.deviceHandle) return 0;
   if (buffer.size() > std::numeric_limits<uint64_t>::max() - byteOffset) return 0;
-  return state.deviceHandle->ReadAt(byteOffset, buffer);
+  return state.deviceHandle->ReadAt(byteOffset, buffer, delivered);
 }
 
 int ReadSectors(EngineState& state, uint64_t sector, std::span<uint8_t> buffer) {

@@ -16,8 +16,10 @@ namespace restora {
 [[nodiscard]] int ReadSectors(EngineState& state, uint64_t sector, std::span<uint8_t> buffer);
 
 // The same read at a byte offset; for block reads that do not start on a sector multiple of 512
-// bytes in memory terms. Returns 1 when the read succeeded, 0 when it failed.
-[[nodiscard]] int ReadBytesAt(EngineState& state, uint64_t byteOffset, std::span<uint8_t> buffer);
+// bytes in memory terms. Stores the count delivered in *delivered when given. Returns 1 when the
+// read succeeded, 0 when it failed.
+[[nodiscard]] int ReadBytesAt(EngineState& state, uint64_t byteOffset, std::span<uint8_t> buffer,
+                              size_t* delivered = nullptr);
 
 // sectors × 512 as a byte offset; false when it does not fit 64 bits.
 bool SectorToByteOffset(uint64_t sector, uint64_t& byteOffset);

@@ -72,7 +72,10 @@ int MftTable::ReadRecords(uint64_t first, uint64_t count, std::span<uint8_t> buf
     const uint64_t inside = position - extent.tableByte;
     const size_t piece = static_cast<size_t>(std::min<uint64_t>(extent.bytes - inside, wanted - done));
     if (extent.volumeByte > ~uint64_t{0} - inside) return 0;
-    if (!ReadBytesAt(state_, extent.volumeByte + inside, buffer.subspan(done, piece))) return 0;
+    const std::span<uint8_t> part = buffer.subspan(done, piece);
+    size_t delivered = 0;
+    if (!ReadBytesAt(state_, extent.volumeByte + inside, part, &delivered)) return 0;
+    std::fill(part.begin() + static_cast<std::ptrdiff_t>(std::min(delivered, piece)), part.end(), uint8_t{0});
     done += piece;
     position += piece;
     ++index;  // the extents are contiguous in the table, so the next piece starts the next one

@@ -28,9 +28,9 @@ class MftTable {
   // records wholly past the source's end can only read as zeros. RecordCount() when none.
   uint64_t NextRecordWithin(uint64_t n, uint64_t sourceBytes) const;
 
-  // Reads count records from first into buffer (count × RecordBytes() bytes, which the caller
-  // has zeroed). A record may span two extents. Returns 1 when every read succeeded, 0 when one
-  // failed or a record lies outside the table or in a sparse extent.
+  // Reads count records from first into buffer (count × RecordBytes() bytes); what lies past the
+  // source's end reads as zeros. A record may span two extents. Returns 1 when every read
+  // succeeded, 0 when one failed or a record lies outside the table or in a sparse extent.
   [[nodiscard]] int ReadRecords(uint64_t first, uint64_t count, std::span<uint8_t> buffer) const;
 
  private:

@@ -67,12 +67,10 @@ int MftScanner::Run() {
     }
     const uint64_t batch = std::min(chunkRecords, count - number);
     const std::span<uint8_t> bytes(chunk.data(), static_cast<size_t>(batch) * recordBytes);
-    std::fill(bytes.begin(), bytes.end(), 0);
     if (table_.ReadRecords(number, batch, bytes)) {
       std::fill(readable.begin(), readable.end(), 1);
     } else {
       // One bad sector must cost only its own record: read the batch again record by record.
-      std::fill(bytes.begin(), bytes.end(), 0);
       for (uint64_t i = 0; i < batch; ++i) {
         readable[i] = table_.ReadRecords(number + i, 1, bytes.subspan(i * recordBytes, recordBytes)) ? 1 : 0;
       }
