@@ -225,17 +225,28 @@ class FrameWizardTest : public QObject {
     QCOMPARE(logged, rows.replaceInStrings("LABEL", label));
   }
 
-  // Starting the program takes the drive inventory (of a fixture machine here) and keeps it.
+  // Starting the program takes the drive inventory (of a fixture machine here) and keeps it; one
+  // that cannot be taken is told.
   void startTakesTheDriveInventory() {
     InventorySources& sources = CWizardSheet::DefaultInventorySources();
     const auto restore = qScopeGuard([&, loops = sources] { sources = loops; });
     const std::string machine = RESTORA_SOURCE_DIR "/tests/drives/fixtures/machine";
-    sources = {machine + "/sys", machine + "/udev", "/none", machine + "/dev", {}};
-    CRecoveryApp app;
-    QVERIFY(app.InitInstance(m_folder.path()));
-    QStringList disks;
-    for (const DiskRecord& disk : CWizardSheet::Kept().drives.disks) disks << QString::fromStdString(disk.label);
-    QCOMPARE(disks, (QStringList{"Disk # 0 (74.53 GB)", "Disk # 1 (1.00 GB)", "Disk # 2 (14.84 GB)", "Disk # 3 (10.00 MB))"}));
+    const QStringList fixtureDisks = {"Disk # 0 (74.53 GB)", "Disk # 1 (1.00 GB)", "Disk # 2 (14.84 GB)", "Disk # 3 (10.00 MB))"};
+    for (const std::string& sys : {machine + "/sys", std::string("/nonexistent")}) {
+      sources = {sys, machine + "/udev", "/none", machine + "/dev", {}};
+      QString told;
+      if (sys == "/nonexistent") {
+        QTimer::singleShot(0, [&] {
+          if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) told = box->text(), box->accept();
+        });
+      }
+      CRecoveryApp app;
+      QVERIFY(app.InitInstance(m_folder.path()));
+      QStringList disks;
+      for (const DiskRecord& disk : CWizardSheet::Kept().drives.disks) disks << QString::fromStdString(disk.label);
+      QCOMPARE(disks, sys == "/nonexistent" ? QStringList{} : fixtureDisks);
+      QCOMPARE(told.startsWith("Failed to read the drive inventory: "), sys == "/nonexistent");
+    }
   }
 };
 

@@ -56,14 +56,15 @@ bool CRecoveryApp::InitInstance(const QString& lockFolder) {
 }
 
 void CRecoveryApp::RunStartupSteps() {
-  // The drive inventory is taken at every start, also when no wizard opens, and kept for it.
-  if (!CWizardSheet::TakeInventory(CWizardSheet::DefaultInventorySources())) {
+  // The drive inventory is taken at every start and kept: by the start-up wizard's sheet, which
+  // tells a failure itself, or here when no wizard opens.
+  int runWizardOnStartup = ReadRunWizardOnStartup();
+  if (runWizardOnStartup != 1 && !CWizardSheet::TakeInventory(CWizardSheet::DefaultInventorySources())) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Ferrolin NTFS"),
                     QStringLiteral("Failed to read the drive inventory: %1").arg(CWizardSheet::Kept().error),
                     QMessageBox::Ok, m_frame.get());
     box.exec();
   }
-  int runWizardOnStartup = ReadRunWizardOnStartup();
   // Queued, so the tip opens from the wizard's own event loop, on top of it.
   if (TipOfTheDay::ShowAtStartup()) QMetaObject::invokeMethod(m_frame.get(), &CMainFrame::OnShowTips, Qt::QueuedConnection);
   if (runWizardOnStartup == 1) {
