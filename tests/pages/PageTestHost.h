@@ -21,6 +21,8 @@ struct PageTestHost : WizardPageHost {
   WizardJobLog& logEntry() override { return log; }
   void sendLogEntry() override { sent.push_back(log); }
   int& runWizardOnStartup() override { return startup; }
+  void showError(const QString& text) override { errors.push_back(text); }
+  std::vector<QString> errors;
 };
 
 }  // namespace restora::test

@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QStyle>
@@ -183,8 +182,7 @@ void CWizardImagePage::onDestinationButton() {
   if (path.isEmpty()) return;
   const QString refusal = ImageDestinationRefusal(drive->devicePath, path);
   if (!refusal.isEmpty()) {
-    QMessageBox::critical(this, QStringLiteral("Error"),
-                          QStringLiteral("The image file cannot be written there: %1.").arg(refusal));
+    m_host.showError(QStringLiteral("The image file cannot be written there: %1.").arg(refusal));
     return;
   }
   m_pathLabel->setText(QStringLiteral("File Path :") + path);
@@ -204,15 +202,15 @@ bool CWizardImagePage::validatePage() {
   const QString refusal = ImageDestinationRefusal(drive->devicePath, imagePath());
   if (!refusal.isEmpty()) {
     setFinishEnabled(false);
-    QMessageBox::critical(this, QStringLiteral("Error"),
-                          QStringLiteral("The image file cannot be written there: %1.").arg(refusal));
+    m_host.showError(QStringLiteral("The image file cannot be written there: %1.").arg(refusal));
     return false;
   }
   auto engine = std::make_unique<EngineState>();
   std::string error;
   if (OpenSourcePath(*engine, drive->devicePath.toStdString(), false, &error) == 0) {
     setFinishEnabled(false);
-    QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Failed to open drive %1").arg(drive->devicePath));
+    m_host.showError(QStringLiteral("Failed to open drive %1").arg(drive->devicePath) +
+                     (error.empty() ? QString() : QStringLiteral("\n\n") + QString::fromStdString(error)));
     return false;
   }
   WizardJobLog& log = m_host.logEntry();

@@ -55,4 +55,8 @@ void SheetPages::sendLogEntry() {
 
 int& SheetPages::runWizardOnStartup() { return m_sheet.runWizardOnStartup; }
 
+void SheetPages::showError(const QString& text) {
+  (void)m_sheet.ask(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+}
+
 }  // namespace restora

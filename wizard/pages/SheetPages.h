@@ -26,6 +26,7 @@ class SheetPages : public WizardPageHost {
   WizardJobLog& logEntry() override;
   void sendLogEntry() override;
   int& runWizardOnStartup() override;
+  void showError(const QString& text) override;
 
  private:
   CWizardSheet& m_sheet;

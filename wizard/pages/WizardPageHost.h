@@ -33,6 +33,8 @@ class WizardPageHost {
   virtual void sendLogEntry() = 0;
   // 0 or 1: whether the wizard opens when the program starts; shared by every page's box.
   virtual int& runWizardOnStartup() = 0;
+  // Shows an error box ("Error") over the wizard and waits for OK.
+  virtual void showError(const QString& text) = 0;
 };
 
 }  // namespace restora
