@@ -16,6 +16,7 @@
 #include "CWizardMainPage.h"
 #include "CWizardSheet.h"
 #include "MainFrame.h"
+#include "ProcessLogList.h"
 #include "ScanFile.h"
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
@@ -71,6 +72,9 @@ class CreateImageTest : public QObject {
     std::vector<uint8_t> expected = volume.bytes;
     expected.resize((expected.size() / 512 + 62) / 63 * 63 * 512);
     QVERIFY(test::ReadWholeFile(image.toStdString()) == expected && answers.texts.isEmpty());
+    const QTreeWidgetItem* row = frame.ProcessLog()->topLevelItem(frame.ProcessLog()->topLevelItemCount() - 1);
+    QVERIFY2(row->text(0).startsWith(u"Completed Imaging Disk :"_s + loop + u" ("_s) && row->text(1) == u"To Location "_s + folder.path(),
+             qPrintable(row->text(0) + u" | "_s + row->text(1)));
 
     QVERIFY(frame.Engine().scanRoot == shownRoot && frame.ScanInfoUnsaved());
     const QString scanPath = folder.filePath(u"scan.qxs"_s);
