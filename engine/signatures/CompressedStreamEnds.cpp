@@ -5,6 +5,7 @@
 // An xz stream's blocks either state their size or hold LZMA2 chunks that do, and its index and
 // footer close it. Files of several members or streams (pigz, bgzip, pbzip2, xz -T) run on while
 // another follows directly.
+#include <algorithm>
 #include <array>
 
 #include "FormatEnds.h"
@@ -15,10 +16,10 @@ namespace {
 
 constexpr int kMaxMembers = 1 << 16;
 
-// The bits of a DEFLATE stream, lowest first.
+// The bits of a DEFLATE stream, lowest first, taken from chunks of the file's bytes.
 class BitReader {
  public:
-  BitReader(FileBytes& bytes, uint64_t at) : bytes_(bytes), at_(at) {}
+  BitReader(FileBytes& bytes, uint64_t at) : bytes_(bytes), chunkStart_(at) {}
 
   bool Bits(int count, uint32_t& value) {
     if (!Peek(count, value)) return false;
@@ -28,10 +29,8 @@ class BitReader {
   // The next count bits (at most 32) without taking them; false when the bound comes first.
   bool Peek(int count, uint32_t& value) {
     while (held_ < count) {
-      uint8_t byte = 0;
-      if (!bytes_.U8(at_, byte)) return false;
-      ++at_;
-      buffer_ |= uint64_t{byte} << held_;
+      if (next_ == chunkLength_ && !Refill()) return false;
+      buffer_ |= uint64_t{chunk_[next_++]} << held_;
       held_ += 8;
     }
     value = static_cast<uint32_t>(buffer_ & ((uint64_t{1} << count) - 1));
@@ -43,16 +42,37 @@ class BitReader {
   }
   // Drops the rest of the current byte; returns the offset of the next whole byte.
   uint64_t AlignToByte() {
-    buffer_ = 0;
-    at_ -= static_cast<uint64_t>(held_ / 8);
-    held_ = 0;
-    return at_;
+    const uint64_t at = chunkStart_ + next_ - static_cast<uint64_t>(held_ / 8);
+    SkipTo(at);
+    return at;
   }
-  void SkipTo(uint64_t offset) { at_ = offset; }
+  void SkipTo(uint64_t offset) {
+    chunkStart_ = offset;
+    next_ = chunkLength_ = 0;
+    buffer_ = 0;
+    held_ = 0;
+  }
 
  private:
+  // The next chunk; a byte at a time where a whole chunk cannot be read (a failed sector).
+  bool Refill() {
+    const uint64_t at = chunkStart_ + chunkLength_;
+    if (!bytes_.Holds(at, 1)) return false;
+    size_t length = static_cast<size_t>(std::min<uint64_t>(chunk_.size(), bytes_.Bound() - at));
+    if (!bytes_.Read(at, std::span(chunk_.data(), length))) {
+      length = 1;
+      if (!bytes_.U8(at, chunk_[0])) return false;
+    }
+    chunkStart_ = at;
+    next_ = 0;
+    chunkLength_ = length;
+    return true;
+  }
+
   FileBytes& bytes_;
-  uint64_t at_;
+  std::array<uint8_t, 4096> chunk_{};
+  uint64_t chunkStart_;  // the file offset of chunk_[0]
+  size_t next_ = 0, chunkLength_ = 0;
   uint64_t buffer_ = 0;
   int held_ = 0;
 };
