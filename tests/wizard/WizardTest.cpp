@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The wizard as a user walks it: Cancel's question and the shared start-up box,
+// The wizard as a user walks it: each page's help, Cancel's question and the shared start-up box,
 // the drive trees, a missing Signature file and a drive that cannot be opened. The jobs are walked
 // to their end from the main window on real volumes in FrameWizardTest and CreateImageTest.
 #include <QAbstractButton>
@@ -145,6 +145,23 @@ class WizardTest : public QObject {
     button(QWizard::BackButton)->click();
     button(QWizard::NextButton)->click();
     QCOMPARE(drivePage()->selectedIndex(), int(CWizardDriveSelectionPage::kNothingChosen));
+  }
+
+  // Help on each job's first page opens a help page that is shipped.
+  void helpTopics() {
+    QStringList topics;
+    m_host.onShowHelp = [&topics](const QString& topic) { topics << topic; };
+    const auto forget = qScopeGuard([this] { m_host.onShowHelp = nullptr; });
+    makeSheet();
+    button(QWizard::HelpButton)->click();
+    for (const int job : {kFastFileRecovery, kLostFileRecovery, kAdvancedFileRecovery, kCreateImage}) {
+      choose(job);
+      button(QWizard::HelpButton)->click();
+      button(QWizard::BackButton)->click();
+    }
+    QCOMPARE(topics, (QStringList{"::/quillionwizard.htm", "::/fastfilerecovery.htm", "::/restoralostfilerecovery.htm",
+                                  "::/restoraadvancefilerecovery.htm", "::/ntfsdiskimaging2.htm"}));
+    for (const QString& topic : topics) QVERIFY2(QFile::exists(RESTORA_SOURCE_DIR "/resources/help/" + topic.mid(3)), qPrintable(topic));
   }
 
   // Without the Signature file beside the program a search job says so, and its file-type page

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the README's pictures of the desktop program: the main window after a scan with
 // entries checked, the result views after a lost-file search, the Find dialog, the progress
-// dialog, the process log, the wizard's file-type and image pages, and given disks, the wizard's
+// dialog, the process log, the partition question, the help window, About, the wizard's
+// file-type and image pages, and given disks, the wizard's
 // main page and its logical and physical drive trees of them with the last drive or disk chosen.
 // Usage: screenshots OUTFOLDER [DISK_DEVICE...] (scripts/screenshots.sh runs it on Xvfb)
 #include <QCheckBox>
@@ -22,6 +23,8 @@
 #include "CWizardSheet.h"
 #include "CWizardSignaturesPage.h"
 #include "FoundFile.h"
+#include "HelpWindow.h"
+#include "PartitionChoice.h"
 #include "PageTestHost.h"
 #include "ProcessLogList.h"
 #include "ShellTestSupport.h"
@@ -133,6 +136,30 @@ int main(int argc, char** argv) {
   entry.description = QStringLiteral("4 written, 0 incomplete, 0 failed");
   frame.OnLogEntry(&entry);
   if (!Save(*frame.findChild<QDockWidget*>(QStringLiteral("ProcessLogPane")), "process-log.png")) return 1;
+
+  // The question about a disk image with several partitions, the help window and About.
+  PartitionReport first, second;
+  first.entry = {1, 2048, 1024000, "0x0c", {}, false}, first.kind = SourceKind::Fat32, first.usable = true;
+  second.entry = {2, 1026048, 3170304, "0x07", {}, false}, second.kind = SourceKind::Ntfs, second.usable = true;
+  CPartitionChoiceDialog partitions(u"/media/backup/camera-card.img"_s, {first, second}, &frame);
+  partitions.Select(2);
+  partitions.show();
+  if (!Save(partitions, "partition-choice.png")) return 1;
+  partitions.close();
+  HelpWindow help(&frame);
+  help.resize(760, 560);
+  help.ShowTopic({});  // the table of contents
+  help.show();
+  if (!Save(help, "help-window.png")) return 1;
+  help.close();
+  bool aboutSaved = false;
+  frame.SetMessageHook([&aboutSaved](QMessageBox& box) {
+    box.show();
+    aboutSaved = Save(box, "about.png");
+    return int(QMessageBox::Ok);
+  });
+  frame.Command(u"About"_s)->trigger();
+  if (!aboutSaved) return 1;
 
   test::PageTestHost host;
   if (OpenSignatureFile(host.state, std::filesystem::path(RESTORA_SIGNATURE_FILE).parent_path()) &&
