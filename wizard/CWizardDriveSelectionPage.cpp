@@ -177,10 +177,7 @@ bool CWizardDriveSelectionPage::openChosenSource() {
     return true;
   }
   CleanUp(engine);
-  sheet()->ask(QMessageBox::Critical, QStringLiteral("Error"),
-               QStringLiteral("Failed to open drive %1").arg(chosenDevice()) +
-                   (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why),
-               QMessageBox::Ok);
+  sheet()->ask(QMessageBox::Critical, QStringLiteral("Error"), FailedToOpenDriveText(chosenDevice(), why), QMessageBox::Ok);
   return false;
 }
 

@@ -33,4 +33,8 @@ int OpenWizardSource(EngineState& state, const QString& devicePath, bool asDisk,
   return 0;
 }
 
+QString FailedToOpenDriveText(const QString& devicePath, const QString& why) {
+  return QStringLiteral("Failed to open drive %1").arg(devicePath) + (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why);
+}
+
 }  // namespace restora

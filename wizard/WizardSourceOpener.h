@@ -14,4 +14,7 @@ namespace restora {
 // with *message telling why (and how to go on); the caller runs CleanUp after a 0.
 [[nodiscard]] int OpenWizardSource(EngineState& state, const QString& devicePath, bool asDisk, QString* message);
 
+// The error a page shows when OpenWizardSource failed: "Failed to open drive DEVICE", then why.
+QString FailedToOpenDriveText(const QString& devicePath, const QString& why);
+
 }  // namespace restora

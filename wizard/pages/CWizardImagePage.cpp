@@ -15,9 +15,9 @@
 #include <QWizard>
 
 #include "ImageDestination.h"
-#include "SourceOpener.h"
 #include "StartupCheckBox.h"
 #include "WizardPageHost.h"
+#include "WizardSourceOpener.h"
 
 namespace restora {
 
@@ -206,11 +206,10 @@ bool CWizardImagePage::validatePage() {
     return false;
   }
   auto engine = std::make_unique<EngineState>();
-  std::string error;
-  if (OpenSourcePath(*engine, drive->devicePath.toStdString(), false, &error) == 0) {
+  QString why;
+  if (OpenWizardSource(*engine, drive->devicePath, false, &why) == 0) {  // through UDisks2 when needed
     setFinishEnabled(false);
-    m_host.showError(QStringLiteral("Failed to open drive %1").arg(drive->devicePath) +
-                     (error.empty() ? QString() : QStringLiteral("\n\n") + QString::fromStdString(error)));
+    m_host.showError(FailedToOpenDriveText(drive->devicePath, why));
     return false;
   }
   WizardJobLog& log = m_host.logEntry();
