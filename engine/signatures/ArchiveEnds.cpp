@@ -9,29 +9,16 @@ namespace {
 
 constexpr uint64_t kMaxBlocks = 1 << 22;
 
-// A RAR 5 variable-length number: 7 bits a byte, low bits first.
-bool VarInt(FileBytes& bytes, uint64_t& at, uint64_t& value) {
-  value = 0;
-  for (int shift = 0; shift < 70; shift += 7) {
-    uint8_t byte = 0;
-    if (!bytes.U8(at++, byte)) return false;
-    if (shift == 63 && (byte & 0x7E) != 0) return false;
-    value |= uint64_t{byte & 0x7Fu} << shift;
-    if ((byte & 0x80) == 0) return true;
-  }
-  return false;
-}
-
 uint64_t Rar5End(FileBytes& bytes) {
   uint64_t at = 8;
   for (uint64_t block = 0; block < kMaxBlocks; ++block) {
     uint64_t cursor = at + 4;  // after the header's CRC32
     uint64_t headerSize = 0, type = 0, flags = 0, extra = 0, data = 0;
-    if (!VarInt(bytes, cursor, headerSize) || headerSize == 0 || headerSize > (1 << 21)) return 0;
+    if (!bytes.Base128(cursor, headerSize) || headerSize == 0 || headerSize > (1 << 21)) return 0;
     const uint64_t headerEnd = cursor + headerSize;
-    if (!VarInt(bytes, cursor, type) || !VarInt(bytes, cursor, flags)) return 0;
-    if ((flags & 1) != 0 && !VarInt(bytes, cursor, extra)) return 0;
-    if ((flags & 2) != 0 && !VarInt(bytes, cursor, data)) return 0;
+    if (!bytes.Base128(cursor, type) || !bytes.Base128(cursor, flags)) return 0;
+    if ((flags & 1) != 0 && !bytes.Base128(cursor, extra)) return 0;
+    if ((flags & 2) != 0 && !bytes.Base128(cursor, data)) return 0;
     if (type == 0 || type > 5 || data > bytes.Bound()) return 0;
     at = headerEnd + data;
     if (!bytes.Holds(0, at)) return 0;

@@ -296,18 +296,6 @@ uint64_t Bzip2StreamEnd(FileBytes& bytes, uint64_t at) {
   }
 }
 
-// An xz variable-length number: 7 bits a byte, low bits first, at most 9 bytes.
-bool XzNumber(FileBytes& bytes, uint64_t& at, uint64_t& value) {
-  value = 0;
-  for (int shift = 0; shift < 63; shift += 7) {
-    uint8_t byte = 0;
-    if (!bytes.U8(at++, byte)) return false;
-    value |= uint64_t{byte & 0x7Fu} << shift;
-    if ((byte & 0x80) == 0) return byte != 0 || shift == 0;
-  }
-  return false;
-}
-
 // LZMA2 chunks from `at` to the end chunk; the offset after it, or kNone.
 uint64_t Lzma2End(FileBytes& bytes, uint64_t at) {
   for (uint64_t chunk = 0; chunk < (uint64_t{1} << 32); ++chunk) {
@@ -344,12 +332,12 @@ uint64_t XzStreamEnd(FileBytes& bytes, uint64_t at) {
     uint8_t flags = 0;
     if (!bytes.U8(header + 1, flags) || (flags & 0x3C) != 0) return 0;
     uint64_t field = header + 2, compressed = FileBytes::kNone, ignored = 0;
-    if ((flags & 0x40) != 0 && !XzNumber(bytes, field, compressed)) return 0;
-    if ((flags & 0x80) != 0 && !XzNumber(bytes, field, ignored)) return 0;
+    if ((flags & 0x40) != 0 && !bytes.Base128(field, compressed)) return 0;
+    if ((flags & 0x80) != 0 && !bytes.Base128(field, ignored)) return 0;
     uint64_t filter = 0;
     for (int i = 0; i <= (flags & 3); ++i) {  // the last filter is the one whose data is stored
       uint64_t propertiesSize = 0;
-      if (!XzNumber(bytes, field, filter) || !XzNumber(bytes, field, propertiesSize)) return 0;
+      if (!bytes.Base128(field, filter) || !bytes.Base128(field, propertiesSize)) return 0;
       field += propertiesSize;
     }
     if (field > dataStart - 4) return 0;
@@ -365,9 +353,9 @@ uint64_t XzStreamEnd(FileBytes& bytes, uint64_t at) {
   const uint64_t index = cursor;
   uint64_t records = 0;
   ++cursor;
-  if (!XzNumber(bytes, cursor, records) || records != blocks) return 0;
+  if (!bytes.Base128(cursor, records) || records != blocks) return 0;
   for (uint64_t r = 0, value = 0; r < records * 2; ++r) {
-    if (!XzNumber(bytes, cursor, value)) return 0;
+    if (!bytes.Base128(cursor, value)) return 0;
   }
   const uint64_t footer = (cursor + 3) / 4 * 4 + 4;
   uint32_t backwardSize = 0;

@@ -56,6 +56,18 @@ bool FileBytes::U8(uint64_t offset, uint8_t& value) {
   return true;
 }
 
+bool FileBytes::Base128(uint64_t& offset, uint64_t& value) {
+  value = 0;
+  for (int shift = 0; shift < 70; shift += 7) {
+    uint8_t byte = 0;
+    if (!U8(offset++, byte)) return false;
+    if (shift == 63 && (byte & 0x7E) != 0) return false;
+    value |= uint64_t{byte & 0x7Fu} << shift;
+    if ((byte & 0x80) == 0) return true;
+  }
+  return false;
+}
+
 namespace {
 
 template <size_t N>

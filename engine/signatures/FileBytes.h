@@ -44,6 +44,10 @@ class FileBytes {
   bool U64LE(uint64_t offset, uint64_t& value);
   bool U64BE(uint64_t offset, uint64_t& value);
 
+  // A variable-length number of 7 bits a byte, low bits first, a set top bit meaning more (RAR 5,
+  // xz); offset moves past it. False when it cannot be read or does not fit 64 bits.
+  bool Base128(uint64_t& offset, uint64_t& value);
+
   // Whether the bytes at offset equal text.
   bool Equals(uint64_t offset, std::string_view text);
 
